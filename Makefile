@@ -1,0 +1,25 @@
+# Thin wrapper over the CMake presets; see README.md.
+JOBS ?= $(shell nproc)
+
+.PHONY: deps test test-asan bench run windows format
+
+deps:
+	scripts/install-deps
+
+test: deps
+	cmake --preset default
+	cmake --build --preset default -j $(JOBS)
+	ctest --preset default -j $(JOBS)
+
+test-asan: deps
+	cmake --preset debug-asan
+	cmake --build --preset debug-asan -j $(JOBS)
+	ctest --preset debug-asan -j $(JOBS)
+
+bench: deps
+	cmake --preset default
+	cmake --build --preset default -j $(JOBS) --target kestrovan_bench
+	build/default/bench/kestrovan_bench
+
+format:
+	git ls-files '*.cpp' '*.h' | xargs clang-format -i
