@@ -16,17 +16,21 @@ struct PixelBuffer {
 extern PixelBuffer pixel_buffer;
 
 // Pixel words written by the primitives and the sampler.
-constexpr std::uint32_t BACKGROUND_WORD = 0xFF000000u;  // black, PICK_NONE
+constexpr std::uint32_t BACKGROUND_WORD = 0xFF000000u;        // black, PICK_NONE
 constexpr std::uint32_t CONTROL_HANDLE_COLOUR = 0x00FF0000u;  // red
 constexpr std::uint32_t AXIS_HANDLE_COLOUR = 0x0000FFFFu;     // cyan
 constexpr std::uint32_t LINE_WORD = 0x0000FF00u;              // green, pick id 0
 constexpr std::uint32_t CURVE_DOT_WORD = 0x00FFFFFFu;         // white, pick id 0
 
-constexpr std::uint8_t pick_id_of(std::uint32_t word) { return static_cast<std::uint8_t>(word >> 24); }
+constexpr std::uint8_t pick_id_of(std::uint32_t word) {
+    return static_cast<std::uint8_t>(word >> 24);
+}
 
 constexpr bool inside_frame(int x, int y) {
     return x >= 0 && x < FRAME_WIDTH && y >= 0 && y < FRAME_HEIGHT;
 }
 
 // The word at (x, y); the caller guarantees inside_frame(x, y).
-inline std::uint32_t pixel_at(int x, int y) { return pixel_buffer.words[y * FRAME_WIDTH + x]; }
+inline std::uint32_t pixel_at(int x, int y) {
+    return pixel_buffer.words[y * FRAME_WIDTH + x];
+}

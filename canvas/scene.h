@@ -10,10 +10,15 @@
 using ScreenPoint = std::uint32_t;
 
 constexpr ScreenPoint make_screen_point(int x, int y) {
-    return static_cast<std::uint16_t>(x) | (static_cast<ScreenPoint>(static_cast<std::uint16_t>(y)) << 16);
+    return static_cast<std::uint16_t>(x) |
+           (static_cast<ScreenPoint>(static_cast<std::uint16_t>(y)) << 16);
 }
-constexpr std::int16_t screen_x(ScreenPoint p) { return static_cast<std::int16_t>(p & 0xFFFFu); }
-constexpr std::int16_t screen_y(ScreenPoint p) { return static_cast<std::int16_t>(p >> 16); }
+constexpr std::int16_t screen_x(ScreenPoint p) {
+    return static_cast<std::int16_t>(p & 0xFFFFu);
+}
+constexpr std::int16_t screen_y(ScreenPoint p) {
+    return static_cast<std::int16_t>(p >> 16);
+}
 
 // The top byte of every pixel word names the point whose handle covers it.
 using PickId = std::uint8_t;
@@ -50,8 +55,8 @@ extern EditorScene editor_scene;
 extern Vector3 control_f[4];
 extern Vector3 axis_f[2];
 
-extern std::uint32_t drag_active;  // 0 or 1
-extern std::uint32_t drag_id;      // pick id of the dragged point
+extern std::uint32_t drag_active;    // 0 or 1
+extern std::uint32_t drag_id;        // pick id of the dragged point
 extern std::uint8_t recording_flag;  // 1: the next sampler pass records for export
 
 // Stores `packed` into the point the id names: ids 0..3 address the control
