@@ -1,7 +1,7 @@
 # Thin wrapper over the CMake presets; see README.md.
 JOBS ?= $(shell nproc)
 
-.PHONY: deps test test-asan bench run windows format
+.PHONY: deps test test-asan bench run windows format lint
 
 deps:
 	scripts/install-deps
@@ -23,3 +23,7 @@ bench: deps
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+lint: deps
+	cmake --preset default
+	scripts/lint build/default
