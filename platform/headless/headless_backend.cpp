@@ -1,0 +1,251 @@
+#include "platform/headless/headless_backend.h"
+
+#include <utility>
+
+namespace headless {
+namespace {
+
+constexpr std::uint64_t DEFAULT_FRAME_LIMIT = 100000;
+
+struct PendingInput {
+    UINT message;
+    WPARAM wparam;
+    LPARAM lparam;
+};
+
+struct State {
+    bool recording = true;
+    std::vector<RecordedCall> calls;
+    std::deque<PendingInput> pending;
+    PresentHook present_hook;
+    std::uint64_t frame_limit = DEFAULT_FRAME_LIMIT;
+    bool fail_register = false;
+    bool fail_create = false;
+    std::uint64_t presents = 0;
+    std::size_t frames_kept = 0;
+    std::deque<std::vector<std::uint32_t>> frames;
+    std::uint64_t sleeps = 0;
+    std::uint64_t slept_milliseconds = 0;
+    WindowState window{};
+};
+
+State& state() {
+    static State instance;
+    return instance;
+}
+
+void deliver_pending_input() {
+    State& s = state();
+    while (!s.pending.empty()) {
+        const PendingInput& input = s.pending.front();
+        const bool posted = input.message == WM_MOUSEMOVE
+                                ? post_mouse_move(input.lparam)
+                                : post_window_message(input.message, input.wparam, input.lparam);
+        if (!posted) {
+            return;  // no window yet, or the queue is full: try again later
+        }
+        s.pending.pop_front();
+    }
+}
+
+}  // namespace
+
+void reset() {
+    reset_window_system();
+    state() = State{};
+}
+
+std::optional<UINT> run_until_exit(const std::function<void()>& body) {
+    try {
+        body();
+    } catch (const ProcessExit& exit) {
+        return exit.code;
+    }
+    return std::nullopt;
+}
+
+void send_input(UINT message, WPARAM wparam, LPARAM lparam) {
+    state().pending.push_back({message, wparam, lparam});
+}
+
+void send_key(int virtual_key) {
+    send_input(WM_KEYDOWN, static_cast<WPARAM>(virtual_key), 0);
+}
+
+void send_mouse(UINT message, int x, int y) {
+    const auto packed = static_cast<std::uint32_t>(static_cast<std::uint16_t>(x)) |
+                        (static_cast<std::uint32_t>(static_cast<std::uint16_t>(y)) << 16);
+    send_input(message, 0, static_cast<LPARAM>(packed));
+}
+
+int pending_input_count() {
+    return static_cast<int>(state().pending.size());
+}
+
+void set_present_hook(PresentHook hook) {
+    state().present_hook = std::move(hook);
+}
+
+void set_frame_limit(std::uint64_t presents) {
+    state().frame_limit = presents;
+}
+
+void fail_register_class(bool fail) {
+    state().fail_register = fail;
+}
+void fail_create_window(bool fail) {
+    state().fail_create = fail;
+}
+
+void set_recording(bool on) {
+    state().recording = on;
+}
+const std::vector<RecordedCall>& calls() {
+    return state().calls;
+}
+
+std::vector<std::string> call_names() {
+    std::vector<std::string> names;
+    names.reserve(state().calls.size());
+    for (const RecordedCall& call : state().calls) {
+        names.push_back(call.name);
+    }
+    return names;
+}
+
+void clear_calls() {
+    state().calls.clear();
+}
+
+std::uint64_t present_count() {
+    return state().presents;
+}
+
+void keep_frames(std::size_t count) {
+    State& s = state();
+    s.frames_kept = count;
+    while (s.frames.size() > count) {
+        s.frames.pop_front();
+    }
+}
+
+const std::deque<std::vector<std::uint32_t>>& frames() {
+    return state().frames;
+}
+
+std::uint64_t sleep_count() {
+    return state().sleeps;
+}
+std::uint64_t total_sleep_milliseconds() {
+    return state().slept_milliseconds;
+}
+
+WindowState window_state() {
+    return state().window;
+}
+
+}  // namespace headless
+
+// ---- The back-end interface ---------------------------------------------------------
+
+using headless::state;
+
+bool backend_register_class(const WNDCLASSA& /*window_class*/) {
+    return !state().fail_register;
+}
+
+bool backend_create_window(const char* caption, int x, int y, int client_width, int client_height) {
+    auto& s = state();
+    if (s.fail_create) {
+        return false;
+    }
+    s.window = headless::WindowState{true, false, caption, x, y, client_width, client_height};
+    return true;
+}
+
+void backend_show_window(bool visible) {
+    state().window.visible = visible;
+}
+
+void backend_destroy_window() {
+    state().window.exists = false;
+    state().window.visible = false;
+}
+
+void backend_present(const PresentRequest& request) {
+    auto& s = state();
+    if (s.presents >= s.frame_limit) {
+        throw headless::HeadlessStop("headless: frame limit reached");
+    }
+    ++s.presents;
+    if (s.frames_kept > 0) {
+        const int width = s.window.client_width;
+        std::vector<std::uint32_t> frame(
+            static_cast<std::size_t>(width) * static_cast<std::size_t>(s.window.client_height), 0);
+        if (!s.frames.empty() && s.frames.back().size() == frame.size()) {
+            frame = s.frames.back();  // the parts not presented keep what was shown
+        }
+        for (int row = 0; row < request.height; ++row) {
+            const std::uint32_t* from = request.first + row * request.pitch_words;
+            std::uint32_t* to = frame.data() + (request.dest_y + row) * width + request.dest_x;
+            for (int column = 0; column < request.width; ++column) {
+                to[column] = from[column] & 0x00FFFFFFu;
+            }
+        }
+        s.frames.push_back(std::move(frame));
+        while (s.frames.size() > s.frames_kept) {
+            s.frames.pop_front();
+        }
+    }
+    if (s.present_hook) {
+        s.present_hook(request, s.presents);
+    }
+}
+
+void backend_pump_events(bool wait) {
+    headless::deliver_pending_input();
+    if (wait && queued_message_count() == 0) {
+        throw headless::HeadlessStop("headless: the program waits for input that never comes");
+    }
+}
+
+void backend_sleep(DWORD milliseconds) {
+    ++state().sleeps;
+    state().slept_milliseconds += milliseconds;
+}
+
+void backend_exit_process(UINT exit_code) {
+    throw headless::ProcessExit{exit_code};
+}
+
+int backend_message_box(const char* /*text*/, const char* /*caption*/, UINT /*type*/) {
+    return 1;  // seen in the recorded calls
+}
+
+void backend_note_call(const PlatformCall& call) {
+    auto& s = state();
+    if (!s.recording) {
+        return;
+    }
+    headless::RecordedCall record;
+    record.name = call.name;
+    record.args.assign(call.args, call.args + call.arg_count);
+    for (const char* text : call.strings) {
+        if (text != nullptr) {
+            record.strings.emplace_back(text);
+        }
+    }
+    if (call.window_class != nullptr) {
+        record.window_class = *call.window_class;
+    }
+    if (call.rect != nullptr) {
+        record.rect = *call.rect;
+    }
+    if (call.bitmap_info != nullptr) {
+        record.bitmap = call.bitmap_info->bmiHeader;
+    }
+    if (call.msg != nullptr) {
+        record.msg = *call.msg;
+    }
+    s.calls.push_back(std::move(record));
+}

@@ -1,0 +1,104 @@
+// Headless window back end, for tests: no screen, no waiting. A test feeds
+// input, watches every presented frame, reads back every platform call with
+// its arguments, and can make class registration or window creation fail.
+//
+// ExitProcess does not end the process: it throws ProcessExit, which
+// run_until_exit() turns into the exit code, so a test always sees how the
+// program ended and an early exit can never pass unnoticed. A program that
+// would wait for input that never comes, or runs past the frame limit,
+// throws HeadlessStop instead of hanging.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "platform/common/window_backend.h"
+
+namespace headless {
+
+// A platform call with copies of everything its pointer arguments showed.
+struct RecordedCall {
+    std::string name;
+    std::vector<std::intptr_t> args;
+    std::vector<std::string> strings;  // string arguments, in order
+    WNDCLASSA window_class{};          // RegisterClassA (its string pointers as passed)
+    RECT rect{};                       // AdjustWindowRect: the rectangle passed in
+    BITMAPINFOHEADER bitmap{};         // StretchDIBits
+    MSG msg{};                         // TranslateMessage, DispatchMessageA
+};
+
+struct ProcessExit {
+    UINT code;
+};
+
+struct HeadlessStop : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// Everything back to a fresh process: window system, recorded calls, frames,
+// pending input, hooks, failures and limits.
+void reset();
+
+// ---- Driving the program -----------------------------------------------------
+
+// Runs body (usually start_program) until ExitProcess and returns its code;
+// nullopt if body returned without calling ExitProcess.
+std::optional<UINT> run_until_exit(const std::function<void()>& body);
+
+// Input as a user would give it. It waits outside the queue and is posted
+// (all of it, in order) when the program next looks for messages; mouse moves
+// coalesce as they do with a real window.
+void send_input(UINT message, WPARAM wparam, LPARAM lparam);
+void send_key(int virtual_key);               // WM_KEYDOWN
+void send_mouse(UINT message, int x, int y);  // position packed as a mouse message
+int pending_input_count();
+
+// Called after every present with the presented region and the present's
+// number (1 for the first). A hook may send input or throw to stop the run.
+using PresentHook = std::function<void(const PresentRequest& request, std::uint64_t number)>;
+void set_present_hook(PresentHook hook);
+
+// The run throws HeadlessStop when a present beyond this many is attempted
+// (default 100000).
+void set_frame_limit(std::uint64_t presents);
+
+// ---- Failures ----------------------------------------------------------------
+
+void fail_register_class(bool fail);
+void fail_create_window(bool fail);
+
+// ---- Observations --------------------------------------------------------------
+
+// Recording is on after reset(); long runs may switch it off.
+void set_recording(bool on);
+const std::vector<RecordedCall>& calls();
+std::vector<std::string> call_names();
+void clear_calls();
+
+std::uint64_t present_count();
+// Keeps a copy of the last `count` presented client areas, as the screen
+// shows them (top byte cleared). Nothing is copied while count is 0.
+void keep_frames(std::size_t count);
+const std::deque<std::vector<std::uint32_t>>& frames();
+
+std::uint64_t sleep_count();
+std::uint64_t total_sleep_milliseconds();
+
+// The native window as last created.
+struct WindowState {
+    bool exists;
+    bool visible;
+    std::string caption;
+    int x;
+    int y;
+    int client_width;
+    int client_height;
+};
+WindowState window_state();
+
+}  // namespace headless
