@@ -7,7 +7,6 @@ namespace {
 // Room for a directory part of the target name plus the temporary file name,
 // within the classic Windows path limit.
 constexpr int NAME_CAPACITY = 260;
-constexpr int CREATE_ATTEMPTS = 16;
 
 // Counts up across the whole run, so each attempt tries a fresh name.
 std::uint32_t temporary_serial = 0;
@@ -51,7 +50,7 @@ bool temporary_name_for(const char* file_name, DWORD process_id, std::uint32_t s
 // an earlier run, say) is skipped, a bounded number of times.
 HANDLE create_temporary(const char* file_name, char (&name)[NAME_CAPACITY]) {
     const DWORD process_id = GetCurrentProcessId();
-    for (int attempt = 0; attempt < CREATE_ATTEMPTS; ++attempt) {
+    for (int attempt = 0; attempt < REPLACE_CREATE_ATTEMPTS; ++attempt) {
         if (!temporary_name_for(file_name, process_id, temporary_serial++, name))
             break;
         HANDLE file = CreateFileA(name, GENERIC_WRITE, 0, nullptr, CREATE_NEW,

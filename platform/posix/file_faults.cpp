@@ -7,7 +7,8 @@ namespace {
 struct ArmedFault {
     bool armed;
     FileCall kind;
-    std::uint32_t remaining;  // calls of `kind` still to pass before it fires
+    std::uint32_t remaining;  // matching calls up to and including the next failing one
+    std::uint32_t times;      // failing calls still to come
     DWORD error;
     DWORD partial_bytes;
 };
@@ -18,12 +19,13 @@ std::uint32_t total_calls;
 
 }  // namespace
 
-bool file_fault_arm(FileCall kind, std::uint32_t nth, DWORD error, DWORD partial_bytes) {
-    if (nth == 0)
+bool file_fault_arm(FileCall kind, std::uint32_t nth, DWORD error, DWORD partial_bytes,
+                    std::uint32_t times) {
+    if (nth == 0 || times == 0)
         return false;
     for (ArmedFault& slot : armed_faults) {
         if (!slot.armed) {
-            slot = ArmedFault{true, kind, nth, error, partial_bytes};
+            slot = ArmedFault{true, kind, nth, times, error, partial_bytes};
             return true;
         }
     }
@@ -62,7 +64,10 @@ FileFault file_fault_take(FileCall kind) {
             continue;
         if (--slot.remaining != 0)
             continue;
-        slot.armed = false;
+        if (--slot.times == 0)
+            slot.armed = false;
+        else
+            slot.remaining = 1;  // the next matching call fails as well
         if (!result.fire)
             result = FileFault{true, slot.error, slot.partial_bytes};
     }

@@ -27,10 +27,12 @@ enum class FileCall : std::uint8_t {
 constexpr int FILE_CALL_KINDS = 6;  // the kinds other than `any`
 constexpr int FILE_FAULT_SLOTS = 8;
 
-// Arms a fault on the nth (1 = the very next) call of `kind`. For writes,
-// `partial_bytes` bytes are written before the call fails (clamped to the
-// request). Returns false when all slots are armed already or nth is 0.
-bool file_fault_arm(FileCall kind, std::uint32_t nth, DWORD error, DWORD partial_bytes = 0);
+// Arms a fault on the nth (1 = the very next) call of `kind` and on the
+// `times` - 1 calls of that kind after it. For writes, `partial_bytes` bytes
+// are written before the call fails (clamped to the request). Returns false
+// when all slots are armed already, or nth or times is 0.
+bool file_fault_arm(FileCall kind, std::uint32_t nth, DWORD error, DWORD partial_bytes = 0,
+                    std::uint32_t times = 1);
 
 // Disarms every fault and zeroes the call counters.
 void file_fault_reset();
