@@ -1,0 +1,162 @@
+// The real window: SDL2 under the shared window system. One SDL window, shown
+// through SDL's plain framebuffer; SDL input becomes the queue's messages.
+#include <cstdio>
+#include <cstdlib>
+
+#include <SDL.h>
+
+#include "platform/common/window_backend.h"
+#include "platform/sdl/sdl_input.h"
+#include "platform/sdl/sdl_present.h"
+
+namespace {
+
+SDL_Window* sdl_window = nullptr;
+Uint32 sdl_window_id = 0;
+int client_width = 0;
+int client_height = 0;
+bool video_started = false;
+
+// Drivers that show nothing on any screen ("evdev" is the dummy driver with
+// keyboard input from the console). SDL falls back to them when no display
+// can be opened, which would leave the program running unseen instead of
+// reporting the failed start.
+bool shows_nothing(const char* driver) {
+    return SDL_strcmp(driver, "offscreen") == 0 || SDL_strcmp(driver, "dummy") == 0 ||
+           SDL_strcmp(driver, "evdev") == 0;
+}
+
+// Wayland is reached through XDG_RUNTIME_DIR; without it the attempt only
+// prints the library's own complaint ahead of our message.
+bool cannot_reach(const char* driver) {
+    return SDL_strcmp(driver, "wayland") == 0 && SDL_getenv("WAYLAND_DISPLAY") == nullptr &&
+           SDL_getenv("XDG_RUNTIME_DIR") == nullptr;
+}
+
+// Starts SDL's video subsystem once; false if there is no display to use.
+// A driver named in SDL_VIDEODRIVER is used as given.
+bool start_video() {
+    if (video_started) {
+        return true;
+    }
+    apply_sdl_hints();
+    if (SDL_getenv("SDL_VIDEODRIVER") != nullptr) {
+        video_started = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+        return video_started;
+    }
+    for (int i = 0; i < SDL_GetNumVideoDrivers() && !video_started; ++i) {
+        const char* driver = SDL_GetVideoDriver(i);
+        if (driver == nullptr || shows_nothing(driver) || cannot_reach(driver)) {
+            continue;
+        }
+        SDL_SetHint(SDL_HINT_VIDEODRIVER, driver);
+        video_started = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+    }
+    return video_started;
+}
+
+void post_input(const InputMessage& input) {
+    switch (input.kind) {
+        case InputMessage::Kind::none:
+            break;
+        case InputMessage::Kind::message:
+            post_window_message(input.message, input.wparam, input.lparam);
+            break;
+        case InputMessage::Kind::mouse_move:
+            post_mouse_move(input.lparam);
+            break;
+    }
+}
+
+void post_pending_events() {
+    SDL_Event event;
+    while (SDL_PollEvent(&event) != 0) {
+        post_input(translate_event(event, sdl_window_id, client_width, client_height));
+    }
+}
+
+}  // namespace
+
+bool backend_register_class(const WNDCLASSA&) {
+    return true;
+}
+
+bool backend_create_window(const char* caption, int x, int y, int width, int height) {
+    if (sdl_window != nullptr || !start_video()) {
+        return false;
+    }
+    // Not resizable: SDL then fixes the window's minimum and maximum size to
+    // the client size. The window manager may add a frame outside it.
+    sdl_window = SDL_CreateWindow(caption, x, y, width, height, SDL_WINDOW_HIDDEN);
+    if (sdl_window == nullptr) {
+        return false;
+    }
+    sdl_window_id = SDL_GetWindowID(sdl_window);
+    client_width = width;
+    client_height = height;
+    return true;
+}
+
+void backend_show_window(bool visible) {
+    if (sdl_window == nullptr) {
+        return;
+    }
+    if (visible) {
+        SDL_ShowWindow(sdl_window);
+    } else {
+        SDL_HideWindow(sdl_window);
+    }
+}
+
+void backend_destroy_window() {
+    if (sdl_window == nullptr) {
+        return;
+    }
+    SDL_DestroyWindow(sdl_window);
+    sdl_window = nullptr;
+    sdl_window_id = 0;
+    client_width = 0;
+    client_height = 0;
+}
+
+void backend_present(const PresentRequest& request) {
+    if (sdl_window != nullptr) {
+        present_to_window(sdl_window, request);
+    }
+}
+
+void backend_pump_events(bool wait) {
+    if (!video_started) {
+        return;
+    }
+    if (wait) {
+        // Bounded, so a caller that finds nothing it can use asks again.
+        SDL_Event event;
+        if (SDL_WaitEventTimeout(&event, 10) != 0) {
+            post_input(translate_event(event, sdl_window_id, client_width, client_height));
+        }
+    }
+    post_pending_events();
+}
+
+void backend_sleep(DWORD milliseconds) {
+    SDL_Delay(milliseconds);
+}
+
+void backend_exit_process(UINT exit_code) {
+    SDL_Quit();
+    std::exit(static_cast<int>(exit_code));
+}
+
+int backend_message_box(const char* text, const char* caption, UINT type) {
+    const Uint32 flags =
+        (type & MB_ICONERROR) != 0 ? SDL_MESSAGEBOX_ERROR : SDL_MESSAGEBOX_INFORMATION;
+    if (SDL_ShowSimpleMessageBox(flags, caption, text, nullptr) != 0) {
+        // No box can be shown (no display): the user of a terminal reads it.
+        std::fprintf(stderr, "%s: %s\n", caption, text);
+        std::fflush(stderr);
+    }
+    return 1;
+}
+
+void backend_note_call(const PlatformCall&) {}

@@ -1,0 +1,59 @@
+// Translation of SDL input into the window messages the program reads, made
+// to match what Windows delivers: Windows virtual-key codes, client positions
+// packed as x | (y << 16), and no mouse input from outside the client area.
+// Plain functions over SDL's event records, so they run without a display.
+#pragma once
+
+#include <SDL.h>
+
+#include "platform/standin/windows_standin.h"
+
+// The Windows virtual-key code of an SDL key, or 0 for a key that has none.
+// Letters give 'A'..'Z' and digits '0'..'9' whatever the shift state; both
+// shift keys give VK_SHIFT, both control keys VK_CONTROL, both alt keys
+// VK_MENU, as key-down messages do on Windows.
+int virtual_key_for(SDL_Keycode key);
+
+// Whether a client position lies inside a client area of the given size.
+// Positions outside it are never delivered: with SDL's automatic mouse
+// capture a drag keeps reporting true positions past the window's edges,
+// and a window without capture never sees those.
+constexpr bool inside_client(int x, int y, int client_width, int client_height) {
+    return x >= 0 && x < client_width && y >= 0 && y < client_height;
+}
+
+// x in the low 16 bits, y in the high 16 bits, each as a 16-bit two's
+// complement value.
+constexpr LPARAM pack_client_position(int x, int y) {
+    return static_cast<LPARAM>(static_cast<std::uint32_t>(static_cast<std::uint16_t>(x)) |
+                               (static_cast<std::uint32_t>(static_cast<std::uint16_t>(y)) << 16));
+}
+
+// What one SDL event becomes.
+struct InputMessage {
+    enum class Kind {
+        none,        // nothing for the program
+        message,     // post message / wparam / lparam at the end of the queue
+        mouse_move,  // post a WM_MOUSEMOVE at lparam, merging with a pending move
+    };
+    Kind kind;
+    UINT message;
+    WPARAM wparam;
+    LPARAM lparam;
+};
+
+// Mouse-key state flag carried by WM_LBUTTONDOWN's wparam.
+constexpr WPARAM MOUSE_KEY_LEFT_BUTTON = 0x0001;
+
+// Translates one event for the window with SDL id window_id whose client area
+// is client_width x client_height:
+// - a close request for the window, and SDL's quit event (raised on SIGINT and
+//   SIGTERM), become WM_CLOSE;
+// - key presses become WM_KEYDOWN (WM_SYSKEYDOWN with Alt held, or for F10),
+//   held-key repeats included, and releases WM_KEYUP (WM_SYSKEYUP); keys
+//   without a virtual-key code are dropped;
+// - left-button presses and releases become WM_LBUTTONDOWN and WM_LBUTTONUP,
+//   moves WM_MOUSEMOVE, each only while the position is inside the client;
+//   other buttons, wheels and events of other windows are dropped.
+InputMessage translate_event(const SDL_Event& event, Uint32 window_id, int client_width,
+                             int client_height);

@@ -1,0 +1,76 @@
+#include "platform/sdl/sdl_present.h"
+
+#include <cstddef>
+#include <cstring>
+
+void apply_sdl_hints() {
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+}
+
+namespace {
+
+// Source words are blue, green, red and an ignored top byte: SDL's XRGB8888.
+constexpr Uint32 SOURCE_FORMAT = SDL_PIXELFORMAT_RGB888;
+constexpr int BYTES_PER_WORD = 4;
+
+}  // namespace
+
+bool present_to_window(SDL_Window* window, const PresentRequest& request) {
+    SDL_Surface* surface = SDL_GetWindowSurface(window);
+    if (surface == nullptr) {
+        return false;
+    }
+    // The request lies inside the client area; the surface may be smaller only
+    // if the window system shrank the window, so clip to it as well.
+    int width = request.width;
+    int height = request.height;
+    if (request.dest_x + width > surface->w) {
+        width = surface->w - request.dest_x;
+    }
+    if (request.dest_y + height > surface->h) {
+        height = surface->h - request.dest_y;
+    }
+    if (width <= 0 || height <= 0 || request.dest_x < 0 || request.dest_y < 0) {
+        return true;
+    }
+    if (SDL_MUSTLOCK(surface) && SDL_LockSurface(surface) != 0) {
+        return false;
+    }
+    auto* dest = static_cast<std::byte*>(surface->pixels) +
+                 static_cast<std::ptrdiff_t>(request.dest_y) * surface->pitch +
+                 static_cast<std::ptrdiff_t>(request.dest_x) * BYTES_PER_WORD;
+    const std::size_t source_pitch = static_cast<std::size_t>(request.pitch_words) * BYTES_PER_WORD;
+    bool copied = true;
+    if (surface->format->format == SOURCE_FORMAT) {
+        // Same layout: the top byte lands in the surface's unused byte, which
+        // the window system ignores, so this is one plain copy.
+        const std::size_t row_bytes = static_cast<std::size_t>(width) * BYTES_PER_WORD;
+        if (row_bytes == source_pitch && source_pitch == static_cast<std::size_t>(surface->pitch)) {
+            std::memcpy(dest, request.first, row_bytes * static_cast<std::size_t>(height));
+        } else {
+            const auto* source = reinterpret_cast<const std::byte*>(request.first);
+            for (int row = 0; row < height; ++row) {
+                std::memcpy(dest + static_cast<std::ptrdiff_t>(row) * surface->pitch,
+                            source + static_cast<std::size_t>(row) * source_pitch, row_bytes);
+            }
+        }
+    } else {
+        // Any other surface layout (alpha, other channel order, 16 bits) gets
+        // the colour converted; an alpha channel comes out opaque.
+        copied = SDL_ConvertPixels(width, height, SOURCE_FORMAT, request.first,
+                                   static_cast<int>(source_pitch), surface->format->format, dest,
+                                   surface->pitch) == 0;
+    }
+    if (SDL_MUSTLOCK(surface)) {
+        SDL_UnlockSurface(surface);
+    }
+    if (!copied) {
+        return false;
+    }
+    if (request.dest_x == 0 && request.dest_y == 0 && width == surface->w && height == surface->h) {
+        return SDL_UpdateWindowSurface(window) == 0;
+    }
+    const SDL_Rect rect = {request.dest_x, request.dest_y, width, height};
+    return SDL_UpdateWindowSurfaceRects(window, &rect, 1) == 0;
+}

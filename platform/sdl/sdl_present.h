@@ -1,0 +1,19 @@
+// Presentation of the program's 32-bit top-down image in an SDL window.
+#pragma once
+
+#include <SDL.h>
+
+#include "platform/common/window_backend.h"
+
+// Hints that must be set before SDL's video subsystem starts:
+// - the window surface is SDL's plain framebuffer (a shared-memory image on
+//   X11), not a texture drawn through a renderer: without a GPU the renderer
+//   path runs software GL and costs many times more per present;
+// - closing the last window is a close request for that window only, not
+//   also a quit event, so one close gives one WM_CLOSE.
+void apply_sdl_hints();
+
+// Copies the request's region into the window surface and shows it, without
+// waiting for vertical sync. The low 24 bits of each word are the colour; the
+// top byte never reaches the screen. Returns false if SDL fails.
+bool present_to_window(SDL_Window* window, const PresentRequest& request);

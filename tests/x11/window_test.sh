@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# The editor's real window on a private Xvfb server.
+#
+#   window_test.sh CASE
+#
+#   startup_frame_and_escape  the window is 1280x1024 at (0, 0) with its caption,
+#                             shows the initial frame exactly, and Escape ends
+#                             the program with exit code 0
+#   close_request             a window manager's close request ends it with 0
+#   terminate_signal          SIGTERM (as a harness or Ctrl+C sends) ends it with 0
+#   no_display                without any display it reports "Startup failed."
+#                             on standard error and exits 1
+#
+# Environment: KESTROVAN (the program), FRAME_CHECK, CLOSE_REQUEST.
+source "$(dirname "$0")/x11_harness.sh"
+
+CASE=${1:-}
+TITLE="Kestrovan  object.3ds"
+
+start_editor() {
+    xh_require_tools xdotool xwininfo xwd convert
+    xh_start_server 1600x1200x24
+    mkdir -p "$XH_WORK/run"
+    xh_start_program "$XH_WORK/run" "$KESTROVAN"
+    xh_wait_window "$TITLE" 15
+}
+
+case "$CASE" in
+    startup_frame_and_escape)
+        xh_begin "$CASE"
+        start_editor
+        xh_step "check the window's placement and size"
+        xh_window_geometry "$XH_WINDOW"
+        geometry="${XH_WINDOW_WIDTH}x${XH_WINDOW_HEIGHT}+${XH_WINDOW_X}+${XH_WINDOW_Y}"
+        [[ "$geometry" == "1280x1024+0+0" ]] || xh_fail "window area $geometry, expected 1280x1024+0+0"
+        XH_STEP_FRAME="compare the window with the initial frame" \
+            xh_wait_frame "$XH_WINDOW_X" "$XH_WINDOW_Y" 10
+        xh_step "press Escape"
+        # No window manager runs: keyboard focus follows the pointer.
+        xdotool mousemove --sync 640 512 key Escape || xh_fail "xdotool could not press Escape"
+        xh_expect_exit 0 10
+        [[ ! -e "$XH_WORK/run/object.3ds" ]] || xh_fail "Escape alone wrote object.3ds"
+        ;;
+    close_request)
+        xh_begin "$CASE"
+        start_editor
+        xh_step "send a close request"
+        [[ -x "${CLOSE_REQUEST:-}" ]] || xh_fail "CLOSE_REQUEST does not name the close_request tool"
+        "$CLOSE_REQUEST" "$XH_WINDOW" || xh_fail "close_request failed"
+        xh_expect_exit 0 10
+        ;;
+    terminate_signal)
+        xh_begin "$CASE"
+        start_editor
+        xh_step "send SIGTERM"
+        kill -TERM "$XH_PROGRAM_PID" || xh_fail "kill failed"
+        xh_expect_exit 0 10
+        ;;
+    no_display)
+        xh_begin "$CASE"
+        xh_step "start without a display"
+        mkdir -p "$XH_WORK/run"
+        (cd "$XH_WORK/run" && exec env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER "$KESTROVAN") \
+            >"$XH_WORK/program.out" 2>"$XH_WORK/program.err" </dev/null &
+        XH_PROGRAM_PID=$!
+        xh_expect_exit 1 15
+        xh_step "read the failure message"
+        grep -q "Startup failed\." "$XH_WORK/program.err" ||
+            xh_fail "standard error does not say 'Startup failed.': $(cat "$XH_WORK/program.err")"
+        ;;
+    *)
+        echo "usage: window_test.sh startup_frame_and_escape|close_request|terminate_signal|no_display" >&2
+        exit 2
+        ;;
+esac
+echo "PASS $CASE"
