@@ -21,6 +21,17 @@ bench: deps
 	cmake --build --preset default -j $(JOBS) --target kestrovan_bench
 	build/default/bench/kestrovan_bench
 
+# Builds and opens the editor; "object.3ds" lands in the current directory.
+run: deps
+	cmake --preset default
+	cmake --build --preset default -j $(JOBS) --target kestrovan
+	build/default/app/kestrovan
+
+# One self-contained build/windows/app/kestrovan.exe (mingw-w64 cross build).
+windows: deps
+	cmake --preset windows
+	cmake --build --preset windows -j $(JOBS)
+
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
