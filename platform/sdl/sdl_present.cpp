@@ -16,11 +16,9 @@ constexpr int BYTES_PER_WORD = 4;
 
 }  // namespace
 
-bool present_to_window(SDL_Window* window, const PresentRequest& request) {
-    SDL_Surface* surface = SDL_GetWindowSurface(window);
-    if (surface == nullptr) {
-        return false;
-    }
+bool copy_region_to_surface(SDL_Surface* surface, const PresentRequest& request,
+                            SDL_Rect* copied_rect) {
+    *copied_rect = SDL_Rect{request.dest_x, request.dest_y, 0, 0};
     // The request lies inside the client area; the surface may be smaller only
     // if the window system shrank the window, so clip to it as well.
     int width = request.width;
@@ -65,12 +63,22 @@ bool present_to_window(SDL_Window* window, const PresentRequest& request) {
     if (SDL_MUSTLOCK(surface)) {
         SDL_UnlockSurface(surface);
     }
-    if (!copied) {
+    copied_rect->w = width;
+    copied_rect->h = height;
+    return copied;
+}
+
+bool present_to_window(SDL_Window* window, const PresentRequest& request) {
+    SDL_Surface* surface = SDL_GetWindowSurface(window);
+    SDL_Rect rect;
+    if (surface == nullptr || !copy_region_to_surface(surface, request, &rect)) {
         return false;
     }
-    if (request.dest_x == 0 && request.dest_y == 0 && width == surface->w && height == surface->h) {
+    if (rect.w == 0 || rect.h == 0) {
+        return true;
+    }
+    if (rect.x == 0 && rect.y == 0 && rect.w == surface->w && rect.h == surface->h) {
         return SDL_UpdateWindowSurface(window) == 0;
     }
-    const SDL_Rect rect = {request.dest_x, request.dest_y, width, height};
     return SDL_UpdateWindowSurfaceRects(window, &rect, 1) == 0;
 }

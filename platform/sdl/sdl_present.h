@@ -13,6 +13,13 @@
 //   also a quit event, so one close gives one WM_CLOSE.
 void apply_sdl_hints();
 
+// Copies the request's region into a surface of any pixel format, clipped to
+// the surface, and stores the region written (possibly empty) in copied_rect.
+// The top byte of each word is never taken for colour or alpha: a surface
+// with an alpha channel gets it opaque. Returns false if SDL fails.
+bool copy_region_to_surface(SDL_Surface* surface, const PresentRequest& request,
+                            SDL_Rect* copied_rect);
+
 // Copies the request's region into the window surface and shows it, without
 // waiting for vertical sync. The low 24 bits of each word are the colour; the
 // top byte never reaches the screen. Returns false if SDL fails.
