@@ -45,6 +45,7 @@ void describe_class(HINSTANCE instance, HICON icon, HCURSOR cursor) {
     window_class.hInstance = instance;
     window_class.hIcon = icon;
     window_class.hCursor = cursor;
+    // NOLINTNEXTLINE(performance-no-int-to-ptr): the field holds a colour index here
     window_class.hbrBackground = reinterpret_cast<HBRUSH>(BUTTON_FACE_BRUSH);
     window_class.lpszMenuName = nullptr;
     window_class.lpszClassName = CLASS_NAME;
@@ -92,8 +93,9 @@ void start_program() {
     message = MSG{};
 
     const HINSTANCE instance = GetModuleHandleA(nullptr);
-    const HICON icon = LoadIconA(nullptr, IDI_APPLICATION);
-    const HCURSOR cursor = LoadCursorA(nullptr, IDC_ARROW);
+    // Stock resources are named by integer ids carried in the name pointer.
+    const HICON icon = LoadIconA(nullptr, IDI_APPLICATION);  // NOLINT(performance-no-int-to-ptr)
+    const HCURSOR cursor = LoadCursorA(nullptr, IDC_ARROW);  // NOLINT(performance-no-int-to-ptr)
     describe_bitmap();
     describe_class(instance, icon, cursor);
     window_rect = RECT{0, 0, FRAME_WIDTH, FRAME_HEIGHT};

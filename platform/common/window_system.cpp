@@ -31,6 +31,13 @@ HDC dc_handle() {
 bool is_int_resource(LPCSTR name) {
     return reinterpret_cast<std::uintptr_t>(name) <= 0xFFFF;
 }
+std::uintptr_t resource_id(LPCSTR name) {
+    return reinterpret_cast<std::uintptr_t>(name);
+}
+
+// IDI_APPLICATION and IDC_ARROW.
+constexpr std::uintptr_t STOCK_APPLICATION_ICON = 32512;
+constexpr std::uintptr_t STOCK_ARROW_CURSOR = 32512;
 
 // ---- Class registry -------------------------------------------------------------
 
@@ -349,7 +356,7 @@ void ExitProcess(UINT exit_code) {
 HICON LoadIconA(HINSTANCE instance, LPCSTR icon_name) {
     CallReport("LoadIconA").arg(instance).text(icon_name).send();
     // Only the system's stock application icon exists.
-    return instance == nullptr && icon_name == IDI_APPLICATION
+    return instance == nullptr && resource_id(icon_name) == STOCK_APPLICATION_ICON
                ? reinterpret_cast<HICON>(&icon_object)
                : nullptr;
 }
@@ -357,7 +364,7 @@ HICON LoadIconA(HINSTANCE instance, LPCSTR icon_name) {
 HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR cursor_name) {
     CallReport("LoadCursorA").arg(instance).text(cursor_name).send();
     // Only the system's stock arrow exists.
-    return instance == nullptr && cursor_name == IDC_ARROW
+    return instance == nullptr && resource_id(cursor_name) == STOCK_ARROW_CURSOR
                ? reinterpret_cast<HCURSOR>(&cursor_object)
                : nullptr;
 }
