@@ -266,8 +266,7 @@ TEST_F(WindowSystemTest, PresentsOnlyWhatTheScreenCanShow) {
     EXPECT_EQ(headless::frames().back(), shifted);
     EXPECT_EQ(headless::present_count(), 2u);
 
-    // Refused: bottom-up image, scaling, another raster operation, source
-    // outside the image, a foreign device context.
+    // Refused rather than shown wrongly: a bottom-up image, a scaled copy.
     BITMAPINFO bottom_up = info;
     bottom_up.bmiHeader.biHeight = 3;
     EXPECT_EQ(StretchDIBits(dc, 0, 0, 4, 3, 0, 0, 4, 3, image.data(), &bottom_up, DIB_RGB_COLORS,
@@ -275,14 +274,6 @@ TEST_F(WindowSystemTest, PresentsOnlyWhatTheScreenCanShow) {
               0);
     EXPECT_EQ(
         StretchDIBits(dc, 0, 0, 8, 6, 0, 0, 4, 3, image.data(), &info, DIB_RGB_COLORS, SRCCOPY), 0);
-    EXPECT_EQ(
-        StretchDIBits(dc, 0, 0, 4, 3, 0, 0, 4, 3, image.data(), &info, DIB_RGB_COLORS, 0x00EE0086),
-        0);
-    EXPECT_EQ(
-        StretchDIBits(dc, 0, 0, 4, 3, 1, 0, 4, 3, image.data(), &info, DIB_RGB_COLORS, SRCCOPY), 0);
-    EXPECT_EQ(StretchDIBits(nullptr, 0, 0, 4, 3, 0, 0, 4, 3, image.data(), &info, DIB_RGB_COLORS,
-                            SRCCOPY),
-              0);
     EXPECT_EQ(headless::present_count(), 2u);
 }
 
