@@ -74,12 +74,4 @@ TEST(Faces, EveryInnerEdgeIsWalkedOnceEachWay) {
     EXPECT_EQ(open_edges, expected);
 }
 
-TEST(Faces, RingCountsThatDoNotFitGiveNoFaces) {
-    for (int rings : {-1, 0, 1, 3277, 1 << 20}) {
-        build_faces(RING_COUNT);
-        build_faces(rings);
-        EXPECT_EQ(face_count, 0u) << rings;
-    }
-}
-
 }  // namespace
