@@ -46,29 +46,34 @@ bool temporary_name_for(const char* file_name, DWORD process_id, std::uint32_t s
     return true;
 }
 
+// The kernel's "no file" value is -1 cast to a handle.
+bool is_open(HANDLE file) {
+    return file != INVALID_HANDLE_VALUE;  // NOLINT(performance-no-int-to-ptr)
+}
+
 // Creates a file no one else has: a name that exists already (left over from
 // an earlier run, say) is skipped, a bounded number of times.
-HANDLE create_temporary(const char* file_name, char (&name)[NAME_CAPACITY]) {
+bool create_temporary(const char* file_name, char (&name)[NAME_CAPACITY], HANDLE& file) {
     const DWORD process_id = GetCurrentProcessId();
     for (int attempt = 0; attempt < REPLACE_CREATE_ATTEMPTS; ++attempt) {
         if (!temporary_name_for(file_name, process_id, temporary_serial++, name))
-            break;
-        HANDLE file = CreateFileA(name, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file != INVALID_HANDLE_VALUE)
-            return file;
+            return false;
+        file = CreateFileA(name, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                           nullptr);
+        if (is_open(file))
+            return true;
         if (GetLastError() != ERROR_FILE_EXISTS)
-            break;
+            return false;
     }
-    return INVALID_HANDLE_VALUE;
+    return false;
 }
 
 }  // namespace
 
 bool replace_file_contents(const char* file_name, const void* data, std::uint32_t size) {
     char temporary[NAME_CAPACITY];
-    HANDLE file = create_temporary(file_name, temporary);
-    if (file == INVALID_HANDLE_VALUE)
+    HANDLE file = nullptr;
+    if (!create_temporary(file_name, temporary, file))
         return false;
 
     DWORD written = 0;

@@ -19,7 +19,7 @@ void transform_ring(const RotationMatrix& rotation, const Vector3* samples, int 
 
 void build_solid_mesh() {
     const Vector3 axis = axis_direction(axis_f[0], axis_f[1]);
-    RotationMatrix rotation;
+    RotationMatrix rotation{};
     for (int j = 0; j < RING_COUNT; ++j) {
         const double theta = static_cast<double>(RING_ANGLE_STEP) * j;
         const float cosine = static_cast<float>(std::cos(theta));

@@ -21,7 +21,14 @@ constexpr DWORD GENERIC_READ_BIT = 0x80000000;
 // Handles are multiples of four starting at 4, like kernel handles on
 // Windows, so neither 0 nor INVALID_HANDLE_VALUE ever names a descriptor.
 HANDLE handle_from_fd(int fd) {
-    return reinterpret_cast<HANDLE>((static_cast<std::intptr_t>(fd) + 1) * 4);
+    const std::intptr_t value = (static_cast<std::intptr_t>(fd) + 1) * 4;
+    return reinterpret_cast<HANDLE>(value);  // NOLINT(performance-no-int-to-ptr)
+}
+
+// A failed create: the error for GetLastError() and the "no file" handle.
+HANDLE create_failed(DWORD error) {
+    last_error = error;
+    return INVALID_HANDLE_VALUE;  // NOLINT(performance-no-int-to-ptr)
 }
 
 int fd_from_handle(HANDLE handle) {
@@ -128,14 +135,10 @@ HANDLE CreateFileA(LPCSTR file_name, DWORD desired_access, DWORD /*share_mode*/,
                    LPSECURITY_ATTRIBUTES /*security*/, DWORD creation_disposition,
                    DWORD /*flags_and_attributes*/, HANDLE /*template_file*/) {
     const FileFault fault = file_fault_take(FileCall::create);
-    if (fault.fire) {
-        last_error = fault.error;
-        return INVALID_HANDLE_VALUE;
-    }
-    if (file_name == nullptr) {
-        last_error = ERROR_INVALID_PARAMETER;
-        return INVALID_HANDLE_VALUE;
-    }
+    if (fault.fire)
+        return create_failed(fault.error);
+    if (file_name == nullptr)
+        return create_failed(ERROR_INVALID_PARAMETER);
     int flags = O_CLOEXEC;
     const bool reads = (desired_access & GENERIC_READ_BIT) != 0;
     const bool writes = (desired_access & GENERIC_WRITE) != 0;
@@ -148,17 +151,14 @@ HANDLE CreateFileA(LPCSTR file_name, DWORD desired_access, DWORD /*share_mode*/,
             flags |= O_CREAT | O_TRUNC;
             break;
         default:
-            last_error = ERROR_INVALID_PARAMETER;
-            return INVALID_HANDLE_VALUE;
+            return create_failed(ERROR_INVALID_PARAMETER);
     }
     int fd;
     do {
         fd = ::open(file_name, flags, 0666);
     } while (fd < 0 && errno == EINTR);
-    if (fd < 0) {
-        last_error = error_from_errno(errno);
-        return INVALID_HANDLE_VALUE;
-    }
+    if (fd < 0)
+        return create_failed(error_from_errno(errno));
     return handle_from_fd(fd);
 }
 
