@@ -6,6 +6,8 @@
 #   startup_frame_and_escape  the window is 1280x1024 at (0, 0) with its caption,
 #                             shows the initial frame exactly, and Escape ends
 #                             the program with exit code 0
+#   drag_released_outside     a drag follows the cursor, a release outside the
+#                             window is never seen, and a click inside ends it
 #   close_request             a window manager's close request ends it with 0
 #   terminate_signal          SIGTERM (as a harness or Ctrl+C sends) ends it with 0
 #   no_display                without any display it reports "Startup failed."
@@ -41,6 +43,31 @@ case "$CASE" in
         xh_expect_exit 0 10
         [[ ! -e "$XH_WORK/run/object.3ds" ]] || xh_fail "Escape alone wrote object.3ds"
         ;;
+    drag_released_outside)
+        xh_begin "$CASE"
+        start_editor
+        xh_wait_frame 0 0 10
+        # P2 sits at (500, 90); its square covers columns 495..499, rows 88..92.
+        xh_step "drag P2 by its square"
+        xdotool mousemove --sync 497 90 mousedown 1 mousemove --sync 600 200 \
+            mousemove --sync 700 300 || xh_fail "xdotool could not drag"
+        XH_STEP_FRAME="P2 follows the cursor" xh_wait_frame 0 0 10 P2=700,300
+        xh_step "leave the window and release outside it"
+        xdotool mousemove --sync 1500 1100 mouseup 1 || xh_fail "xdotool could not release"
+        XH_STEP_FRAME="nothing outside the window reaches the program" \
+            xh_wait_frame 0 0 10 P2=700,300
+        xh_step "come back over the window with the button up"
+        xdotool mousemove --sync 800 400 || xh_fail "xdotool could not move"
+        XH_STEP_FRAME="P2 follows again: the release was never seen" \
+            xh_wait_frame 0 0 10 P2=800,400
+        xh_step "press and release inside to end the drag"
+        xdotool mousemove --sync 900 500 click 1 mousemove --sync 950 600 ||
+            xh_fail "xdotool could not click"
+        XH_STEP_FRAME="the drag ended at the click" xh_wait_frame 0 0 10 P2=900,500
+        xh_step "press Escape"
+        xdotool key Escape || xh_fail "xdotool could not press Escape"
+        xh_expect_exit 0 10
+        ;;
     close_request)
         xh_begin "$CASE"
         start_editor
@@ -69,7 +96,7 @@ case "$CASE" in
             xh_fail "standard error does not say 'Startup failed.': $(cat "$XH_WORK/program.err")"
         ;;
     *)
-        echo "usage: window_test.sh startup_frame_and_escape|close_request|terminate_signal|no_display" >&2
+        echo "usage: window_test.sh startup_frame_and_escape|drag_released_outside|close_request|terminate_signal|no_display" >&2
         exit 2
         ;;
 esac
