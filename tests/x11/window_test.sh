@@ -20,7 +20,7 @@ CASE=${1:-}
 TITLE="Kestrovan  object.3ds"
 
 start_editor() {
-    xh_require_tools xdotool xwininfo xwd convert
+    xh_require_tools xdotool xwininfo import convert
     xh_start_server 1600x1200x24
     mkdir -p "$XH_WORK/run"
     xh_start_program "$XH_WORK/run" "$KESTROVAN"

@@ -154,10 +154,8 @@ xh_screenshot() {
     if [[ $# -eq 5 ]]; then
         crop=(-crop "${4}x${5}+${2}+${3}" +repage)
     fi
-    xwd -root -silent >"$XH_WORK/screen.xwd" 2>"$XH_WORK/xwd.err" ||
-        xh_fail "xwd could not read the screen: $(cat "$XH_WORK/xwd.err")"
-    convert "xwd:$XH_WORK/screen.xwd" "${crop[@]}" -depth 8 "ppm:$out" 2>"$XH_WORK/convert.err" ||
-        xh_fail "convert could not make a PPM: $(cat "$XH_WORK/convert.err")"
+    import -silent -window root "${crop[@]}" -depth 8 "ppm:$out" 2>"$XH_WORK/import.err" ||
+        xh_fail "import could not read the screen: $(cat "$XH_WORK/import.err")"
 }
 
 xh_wait_frame() {
