@@ -40,7 +40,7 @@ constexpr int VK_OEM_7 = 0xDE;       // '"
 constexpr LPARAM KEY_REPEAT_ONE = 1;
 constexpr LPARAM KEY_CONTEXT_ALT = LPARAM{1} << 29;
 constexpr LPARAM KEY_WAS_DOWN = LPARAM{1} << 30;
-constexpr LPARAM KEY_RELEASED = static_cast<LPARAM>(std::uint32_t{1} << 31);
+constexpr LPARAM KEY_RELEASED = static_cast<LPARAM>(0x80000000u);
 
 constexpr InputMessage NOTHING = {InputMessage::Kind::none, WM_NULL, 0, 0};
 
@@ -95,7 +95,6 @@ int virtual_key_for(SDL_Keycode key) {
         case SDLK_TAB:
             return VK_TAB;
         case SDLK_RETURN:
-            return VK_RETURN;
         case SDLK_KP_ENTER:
             return VK_RETURN;
         case SDLK_ESCAPE:
@@ -123,15 +122,12 @@ int virtual_key_for(SDL_Keycode key) {
         case SDLK_DOWN:
             return VK_DOWN;
         case SDLK_LSHIFT:
-            return VK_SHIFT;
         case SDLK_RSHIFT:
             return VK_SHIFT;
         case SDLK_LCTRL:
-            return VK_CONTROL;
         case SDLK_RCTRL:
             return VK_CONTROL;
         case SDLK_LALT:
-            return VK_MENU;
         case SDLK_RALT:
             return VK_MENU;
         case SDLK_LGUI:
