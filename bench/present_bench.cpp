@@ -1,6 +1,9 @@
 // Presentation on an X display (run under Xvfb when there is no screen):
 //
-//   present                   the SDL back end's present of the whole frame
+//   present                   the SDL back end's present of the whole frame (from
+//                             the program's buffer, shared with the server in place)
+//   present_surface_copy      the same from memory that cannot be shared: one copy
+//                             into SDL's window surface first
 //   present_floor             raw MIT-SHM XShmPutImage + XSync of the same frame,
 //                             already in the shared image: the least any
 //                             present can cost on this server
@@ -15,8 +18,11 @@
 
 #include <benchmark/benchmark.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
+#include <vector>
 
 #include <SDL.h>
 
@@ -86,6 +92,32 @@ void BM_present(benchmark::State& state) {
     int pass = 0;
     for (auto _ : state) {
         if (!present_to_window(window, WHOLE_FRAME)) {
+            state.SkipWithError(SDL_GetError());
+            break;
+        }
+        if ((++pass & 255) == 0) {
+            drain_sdl_events();
+        }
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(sizeof(pixel_buffer)));
+}
+
+// The same present from memory that cannot be shared in place (here a heap
+// copy of the frame): one copy into SDL's window surface, then its put.
+void BM_present_surface_copy(benchmark::State& state) {
+    SDL_Window* window = display_named() ? sdl_window() : nullptr;
+    if (window == nullptr) {
+        state.SkipWithError(display_named() ? SDL_GetError() : NO_DISPLAY);
+        return;
+    }
+    render_frame();
+    const std::vector<std::uint32_t> heap_frame(std::begin(pixel_buffer.words),
+                                                std::end(pixel_buffer.words));
+    const PresentRequest request = {heap_frame.data(), FRAME_WIDTH, 0, 0,
+                                    FRAME_WIDTH,       FRAME_HEIGHT};
+    int pass = 0;
+    for (auto _ : state) {
+        if (!present_to_window(window, request)) {
             state.SkipWithError(SDL_GetError());
             break;
         }
@@ -215,6 +247,11 @@ void BM_present_floor_with_copy(benchmark::State& state) {
 // Medians of five repetitions, in wall-clock time: the X server does the work
 // in another process.
 BENCHMARK(BM_present)->Name("present")->UseRealTime()->Repetitions(5)->ReportAggregatesOnly();
+BENCHMARK(BM_present_surface_copy)
+    ->Name("present_surface_copy")
+    ->UseRealTime()
+    ->Repetitions(5)
+    ->ReportAggregatesOnly();
 BENCHMARK(BM_present_floor)
     ->Name("present_floor")
     ->UseRealTime()

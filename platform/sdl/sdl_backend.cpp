@@ -112,6 +112,7 @@ void backend_destroy_window() {
     if (sdl_window == nullptr) {
         return;
     }
+    forget_presented_window(sdl_window);
     SDL_DestroyWindow(sdl_window);
     sdl_window = nullptr;
     sdl_window_id = 0;

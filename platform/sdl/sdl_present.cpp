@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstring>
 
+#include "platform/sdl/x11_shared_image.h"
+
 void apply_sdl_hints() {
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
@@ -69,6 +71,9 @@ bool copy_region_to_surface(SDL_Surface* surface, const PresentRequest& request,
 }
 
 bool present_to_window(SDL_Window* window, const PresentRequest& request) {
+    if (present_shared_image(window, request)) {
+        return true;
+    }
     SDL_Surface* surface = SDL_GetWindowSurface(window);
     SDL_Rect rect;
     if (surface == nullptr || !copy_region_to_surface(surface, request, &rect)) {
@@ -81,4 +86,8 @@ bool present_to_window(SDL_Window* window, const PresentRequest& request) {
         return SDL_UpdateWindowSurface(window) == 0;
     }
     return SDL_UpdateWindowSurfaceRects(window, &rect, 1) == 0;
+}
+
+void forget_presented_window(SDL_Window* window) {
+    forget_shared_image_window(window);
 }

@@ -20,7 +20,12 @@ void apply_sdl_hints();
 bool copy_region_to_surface(SDL_Surface* surface, const PresentRequest& request,
                             SDL_Rect* copied_rect);
 
-// Copies the request's region into the window surface and shows it, without
-// waiting for vertical sync. The low 24 bits of each word are the colour; the
-// top byte never reaches the screen. Returns false if SDL fails.
+// Shows the request's region in the window without waiting for vertical
+// sync: on X11 straight from the caller's image where it can be shared in
+// place (see x11_shared_image.h), otherwise through one copy into the window
+// surface. The low 24 bits of each word are the colour; the top byte never
+// reaches the screen. Returns false if SDL fails.
 bool present_to_window(SDL_Window* window, const PresentRequest& request);
+
+// Call before destroying a window that present_to_window has shown.
+void forget_presented_window(SDL_Window* window);

@@ -1,0 +1,31 @@
+// Presentation on X11 straight from the caller's image, with no copy: the
+// image's pages become a MIT-SHM segment that the X server reads in place.
+//
+// Only an image in the executable's own static storage qualifies (such
+// memory is never freed or moved, so the segment stays valid for the whole
+// run), and only when it starts on a page boundary and spans whole pages (no
+// neighbouring variable shares its pages). The pages keep their contents and
+// stay mapped at the same address; they are shared for the rest of the run.
+// Anything else, and any display without MIT-SHM or with another pixel
+// layout, is left to the window-surface copy.
+#pragma once
+
+#include <cstddef>
+
+#include <SDL.h>
+
+#include "platform/common/window_backend.h"
+
+// Whether [first, first + bytes) could be shared in place: static storage of
+// the executable, page-aligned, whole pages. Says nothing about the display.
+bool can_share_in_place(const void* first, std::size_t bytes);
+
+// Presents the request from the shared image and waits until the X server
+// has read it, so the caller may write the image again at once. Returns false
+// (having shown nothing) when the window or the request does not qualify;
+// the caller then presents another way.
+bool present_shared_image(SDL_Window* window, const PresentRequest& request);
+
+// Releases the X server's side of the sharing for this window. Call before
+// destroying the window. The image itself stays shared and mapped.
+void forget_shared_image_window(SDL_Window* window);
