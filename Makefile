@@ -1,7 +1,7 @@
 # Thin wrapper over the CMake presets; see README.md.
 JOBS ?= $(shell nproc)
 
-.PHONY: deps test test-asan bench run windows format lint
+.PHONY: deps test test-asan bench run windows format lint fuzz
 
 deps:
 	scripts/install-deps
@@ -40,3 +40,11 @@ format:
 lint: deps
 	cmake --preset default
 	scripts/lint build/default
+
+# The message fuzzer (clang, libFuzzer, address and undefined-behaviour
+# sanitizers) run over a bounded number of inputs; about a minute here.
+FUZZ_RUNS ?= 5000
+fuzz: deps
+	cmake -S fuzz -B build/fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build build/fuzz -j $(JOBS)
+	scripts/fuzz build/fuzz/message_fuzzer $(FUZZ_RUNS)
