@@ -10,6 +10,9 @@
 //   frame_check locate SHOT.ppm [POINT ...]
 //       prints "LEFT TOP" of the first place where the whole frame appears in
 //       SHOT; exit 1 if it appears nowhere
+//   frame_check export DIR [POINT ...]
+//       writes DIR/object.3ds as the Tab key does for that scene; exit 1 if
+//       the file is not there afterwards
 //
 // A POINT moves a scene point before composing: P0=X,Y .. P3=X,Y, A=X,Y or
 // B=X,Y, in client pixels. Exit 2 on a usage or file error.
@@ -20,9 +23,13 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "canvas/frame.h"
 #include "canvas/pixel_buffer.h"
 #include "canvas/scene.h"
+#include "curve/sampler.h"
+#include "export/export_solid.h"
 
 namespace {
 
@@ -239,6 +246,21 @@ int locate_command(int argc, char** argv) {
     return 1;
 }
 
+int export_command(int argc, char** argv) {
+    if (chdir(argv[2]) != 0) {
+        fail_usage("cannot enter the export directory");
+    }
+    compose(argc, argv, 3);
+    recording_flag = 1;
+    sample_profile_curve();
+    export_solid();
+    if (access("object.3ds", F_OK) != 0) {
+        std::fprintf(stderr, "frame_check: the export wrote no object.3ds\n");
+        return 1;
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -251,7 +273,10 @@ int main(int argc, char** argv) {
     if (argc >= 3 && std::strcmp(argv[1], "locate") == 0) {
         return locate_command(argc, argv);
     }
+    if (argc >= 3 && std::strcmp(argv[1], "export") == 0) {
+        return export_command(argc, argv);
+    }
     fail_usage(
         "usage: frame_check write OUT.ppm [POINT...] | compare SHOT.ppm LEFT TOP [POINT...] | "
-        "locate SHOT.ppm [POINT...]");
+        "locate SHOT.ppm [POINT...] | export DIR [POINT...]");
 }

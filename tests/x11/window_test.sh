@@ -9,6 +9,8 @@
 #                             ends the program with exit code 0
 #   drag_released_outside     a drag follows the cursor, a release outside the
 #                             window is never seen, and a click inside ends it
+#   drag_points_and_export    dragging P2 and B shows the composed scene, and Tab
+#                             writes exactly the in-process export of it
 #   close_request             a window manager's close request ends it with 0
 #   terminate_signal          SIGTERM (as a harness or Ctrl+C sends) ends it with 0
 #   no_display                without any display it reports "Startup failed."
@@ -78,6 +80,34 @@ case "$CASE" in
         xdotool key Escape || xh_fail "xdotool could not press Escape"
         xh_expect_exit 0 10
         ;;
+    drag_points_and_export)
+        xh_begin "$CASE"
+        start_editor
+        xh_wait_frame 0 0 10
+        # P2's square covers columns 495..499, rows 88..92; B's (400, 400)
+        # covers 395..399, 398..402.
+        xh_step "drag P2 and then B"
+        xdotool mousemove --sync 497 90 mousedown 1 mousemove --sync 650 250 mouseup 1 \
+            mousemove --sync 397 400 mousedown 1 mousemove --sync 450 600 mouseup 1 ||
+            xh_fail "xdotool could not drag"
+        XH_STEP_FRAME="the window shows the dragged scene" \
+            xh_wait_frame 0 0 10 P2=650,250 B=450,600
+        xh_step "press Tab"
+        xdotool key Tab || xh_fail "xdotool could not press Tab"
+        xh_wait_file "$XH_WORK/run/object.3ds" 10
+        xh_step "compare object.3ds with the export composed in-process"
+        mkdir -p "$XH_WORK/expected"
+        "$FRAME_CHECK" export "$XH_WORK/expected" P2=650,250 B=450,600 ||
+            xh_fail "frame_check could not export the scene"
+        # The file is replaced whole, so once it exists it is complete.
+        cmp "$XH_WORK/run/object.3ds" "$XH_WORK/expected/object.3ds" ||
+            xh_fail "object.3ds differs from the in-process export"
+        XH_STEP_FRAME="Tab leaves the picture as it was" \
+            xh_wait_frame 0 0 10 P2=650,250 B=450,600
+        xh_step "press Escape"
+        xdotool key Escape || xh_fail "xdotool could not press Escape"
+        xh_expect_exit 0 10
+        ;;
     close_request)
         xh_begin "$CASE"
         start_editor
@@ -106,7 +136,7 @@ case "$CASE" in
             xh_fail "standard error does not say 'Startup failed.': $(cat "$XH_WORK/program.err")"
         ;;
     *)
-        echo "usage: window_test.sh startup_frame_and_escape|drag_released_outside|close_request|terminate_signal|no_display" >&2
+        echo "usage: window_test.sh startup_frame_and_escape|drag_released_outside|drag_points_and_export|close_request|terminate_signal|no_display" >&2
         exit 2
         ;;
 esac

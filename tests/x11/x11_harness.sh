@@ -20,12 +20,17 @@
 #   xh_locate_frame [SECS] [POINT...]
 #                                  wait until the frame appears anywhere on the
 #                                  screen; sets XH_FRAME_X/Y
+#   xh_compare_ppm SHOT EXPECTED   fail unless two PPM pictures are identical
 #   xh_wait_exit [SECS]            wait for the program to end; sets XH_EXIT_CODE
 #   xh_wait_file PATH [SECS]       wait until PATH exists
 #   xh_expect_exit CODE [SECS]     wait for the program and check its exit code
 #
 # Tools come from the environment: FRAME_CHECK (frame_check) for the frame
 # steps. Polling is bounded everywhere; nothing sleeps for long.
+#
+# frame_check also writes the frame as PPM (frame_check write) and the export
+# that Tab writes for a scene (frame_check export DIR P2=X,Y ...), so a test
+# can compare the program's object.3ds with `cmp`.
 
 XH_STEP="setup"
 XH_WORK=""
@@ -190,6 +195,14 @@ xh_locate_frame() {
     }
     xh_poll "$seconds" xh_frame_found || xh_fail "the frame does not appear on the screen within $seconds s"
     read -r XH_FRAME_X XH_FRAME_Y <<<"$where"
+}
+
+xh_compare_ppm() {
+    local shot=$1 expected=$2
+    cmp -s "$shot" "$expected" && return 0
+    local count
+    count=$(compare -metric AE "$shot" "$expected" null: 2>&1)
+    xh_fail "$shot differs from $expected in ${count:-some} pixels"
 }
 
 xh_wait_exit() {
