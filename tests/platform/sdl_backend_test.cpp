@@ -69,32 +69,13 @@ TEST(SdlKeys, KeysGetTheirWindowsVirtualKeyCodes) {
     EXPECT_EQ(virtual_key_for(SDLK_z), 'Z');
     EXPECT_EQ(virtual_key_for(SDLK_0), '0');
     EXPECT_EQ(virtual_key_for(SDLK_9), '9');
-    EXPECT_EQ(virtual_key_for(SDLK_RETURN), VK_RETURN);
-    EXPECT_EQ(virtual_key_for(SDLK_SPACE), VK_SPACE);
-    EXPECT_EQ(virtual_key_for(SDLK_BACKSPACE), VK_BACK);
-    EXPECT_EQ(virtual_key_for(SDLK_DELETE), VK_DELETE);
     EXPECT_EQ(virtual_key_for(SDLK_LEFT), VK_LEFT);
-    EXPECT_EQ(virtual_key_for(SDLK_UP), VK_UP);
-    EXPECT_EQ(virtual_key_for(SDLK_RIGHT), VK_RIGHT);
-    EXPECT_EQ(virtual_key_for(SDLK_DOWN), VK_DOWN);
-    EXPECT_EQ(virtual_key_for(SDLK_F1), VK_F1);
     EXPECT_EQ(virtual_key_for(SDLK_F12), VK_F1 + 11);
-    EXPECT_EQ(virtual_key_for(SDLK_F13), VK_F1 + 12);
     // Both keys of a pair give the one generic code, as key-down messages do.
     EXPECT_EQ(virtual_key_for(SDLK_LSHIFT), VK_SHIFT);
     EXPECT_EQ(virtual_key_for(SDLK_RSHIFT), VK_SHIFT);
-    EXPECT_EQ(virtual_key_for(SDLK_LCTRL), VK_CONTROL);
-    EXPECT_EQ(virtual_key_for(SDLK_RCTRL), VK_CONTROL);
-    EXPECT_EQ(virtual_key_for(SDLK_RALT), VK_MENU);
-    EXPECT_EQ(virtual_key_for(SDLK_KP_0), 0x60);
-    EXPECT_EQ(virtual_key_for(SDLK_KP_9), 0x69);
-    EXPECT_EQ(virtual_key_for(SDLK_KP_ENTER), VK_RETURN);
-    EXPECT_EQ(virtual_key_for(SDLK_MINUS), 0xBD);
-    EXPECT_EQ(virtual_key_for(SDLK_QUOTE), 0xDE);
-    // Keys Windows has no code for, and characters that are not keys.
     EXPECT_EQ(virtual_key_for(SDLK_UNKNOWN), 0);
-    EXPECT_EQ(virtual_key_for(SDLK_AC_BACK), 0);
-    EXPECT_EQ(virtual_key_for(SDLK_EXCLAIM), 0);
+    EXPECT_EQ(virtual_key_for(SDLK_EXCLAIM), 0);  // a character, not a key
 }
 
 TEST(SdlKeys, PressRepeatAndReleaseBecomeKeyMessages) {
@@ -149,7 +130,7 @@ TEST(SdlMouse, LeftButtonAndMovesCarryThePackedClientPosition) {
     EXPECT_EQ(translate(motion_event(0, 1023)).lparam, 1023 << 16);
 }
 
-TEST(SdlMouse, PositionsOutsideTheClientAreaAreNeverDelivered) {
+TEST(SdlMouse, OnlyLeftButtonInputInsideTheClientAreaIsDelivered) {
     // SDL's automatic capture reports true positions past every edge during a
     // drag; a window without capture never sees them, presses and releases
     // included.
@@ -160,22 +141,15 @@ TEST(SdlMouse, PositionsOutsideTheClientAreaAreNeverDelivered) {
         EXPECT_TRUE(dropped(button_event(SDL_MOUSEBUTTONDOWN, p[0], p[1])));
         EXPECT_TRUE(dropped(button_event(SDL_MOUSEBUTTONUP, p[0], p[1])));
     }
+    // Only the left button, and only for this window.
+    EXPECT_TRUE(dropped(button_event(SDL_MOUSEBUTTONDOWN, 10, 10, SDL_BUTTON_RIGHT)));
+    EXPECT_TRUE(dropped(button_event(SDL_MOUSEBUTTONDOWN, 10, 10, SDL_BUTTON_LEFT, 99)));
+    EXPECT_TRUE(dropped(motion_event(10, 10, 99)));
     // The client size is the window's, not a fixed one.
     EXPECT_TRUE(translate_event(motion_event(700, 500), WINDOW_ID, 640, 480).kind ==
                 InputMessage::Kind::none);
     EXPECT_FALSE(translate_event(motion_event(639, 479), WINDOW_ID, 640, 480).kind ==
                  InputMessage::Kind::none);
-}
-
-TEST(SdlMouse, OtherButtonsWheelsAndWindowsAreDropped) {
-    EXPECT_TRUE(dropped(button_event(SDL_MOUSEBUTTONDOWN, 10, 10, SDL_BUTTON_RIGHT)));
-    EXPECT_TRUE(dropped(button_event(SDL_MOUSEBUTTONUP, 10, 10, SDL_BUTTON_MIDDLE)));
-    EXPECT_TRUE(dropped(button_event(SDL_MOUSEBUTTONDOWN, 10, 10, SDL_BUTTON_LEFT, 99)));
-    EXPECT_TRUE(dropped(motion_event(10, 10, 99)));
-    SDL_Event wheel{};
-    wheel.wheel.type = SDL_MOUSEWHEEL;
-    wheel.wheel.windowID = WINDOW_ID;
-    EXPECT_TRUE(dropped(wheel));
 }
 
 TEST(SdlWindowEvents, CloseRequestAndQuitBecomeCloseMessages) {
@@ -256,22 +230,6 @@ TEST(SdlSurfaceCopy, ColourArrivesInEveryLayoutAndTheTopByteNeverShows) {
         }
         SDL_FreeSurface(surface);
     }
-}
-
-TEST(SdlSurfaceCopy, ARegionOffTheSurfaceWritesNothing) {
-    const std::vector<std::uint32_t> image = test_image();
-    SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormat(0, 4, 4, 32, SDL_PIXELFORMAT_RGB888);
-    ASSERT_NE(surface, nullptr);
-    SDL_memset(surface->pixels, 0, static_cast<std::size_t>(surface->pitch) * surface->h);
-    SDL_Rect written{};
-    EXPECT_TRUE(copy_region_to_surface(surface, {image.data(), 6, 4, 0, 2, 2}, &written));
-    EXPECT_EQ(written.w * written.h, 0);
-    for (int y = 0; y < 4; ++y) {
-        for (int x = 0; x < 4; ++x) {
-            EXPECT_EQ(surface_colour(surface, x, y) & 0x00FFFFFFu, 0u);
-        }
-    }
-    SDL_FreeSurface(surface);
 }
 
 // ---- The whole back end on the dummy driver -----------------------------------
