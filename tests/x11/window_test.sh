@@ -11,6 +11,8 @@
 #                             window is never seen, and a click inside ends it
 #   drag_points_and_export    dragging P2 and B shows the composed scene, and Tab
 #                             writes exactly the in-process export of it
+#   tab_auto_repeat           a held Tab (the server's key auto-repeat) replaces
+#                             object.3ds on every repeat, always whole
 #   close_request             a window manager's close request ends it with 0
 #   terminate_signal          SIGTERM (as a harness or Ctrl+C sends) ends it with 0
 #   no_display                without any display it reports "Startup failed."
@@ -108,6 +110,20 @@ case "$CASE" in
         xdotool key Escape || xh_fail "xdotool could not press Escape"
         xh_expect_exit 0 10
         ;;
+    tab_auto_repeat)
+        xh_begin "$CASE"
+        start_editor
+        xh_wait_frame 0 0 10
+        xh_step "export the initial scene in-process"
+        mkdir -p "$XH_WORK/expected"
+        "$FRAME_CHECK" export "$XH_WORK/expected" || xh_fail "frame_check could not export the scene"
+        xh_step "hold Tab down"
+        xdotool mousemove --sync 640 512 keydown Tab || xh_fail "xdotool could not press Tab"
+        xh_wait_replaced "$XH_WORK/run/object.3ds" "$XH_WORK/expected/object.3ds" 4 10
+        xh_step "release Tab and press Escape"
+        xdotool keyup Tab key Escape || xh_fail "xdotool could not release Tab"
+        xh_expect_exit 0 10
+        ;;
     close_request)
         xh_begin "$CASE"
         start_editor
@@ -136,7 +152,7 @@ case "$CASE" in
             xh_fail "standard error does not say 'Startup failed.': $(cat "$XH_WORK/program.err")"
         ;;
     *)
-        echo "usage: window_test.sh startup_frame_and_escape|drag_released_outside|drag_points_and_export|close_request|terminate_signal|no_display" >&2
+        echo "usage: window_test.sh startup_frame_and_escape|drag_released_outside|drag_points_and_export|tab_auto_repeat|close_request|terminate_signal|no_display" >&2
         exit 2
         ;;
 esac

@@ -24,6 +24,9 @@
 #   xh_wait_exit [SECS]            wait for the program to end; sets XH_EXIT_CODE
 #   xh_wait_file PATH [SECS]       wait until PATH exists
 #   xh_expect_exit CODE [SECS]     wait for the program and check its exit code
+#   xh_wait_replaced PATH EXPECTED COUNT [SECS]
+#                                  wait until PATH has been replaced by COUNT new
+#                                  files, each one identical to EXPECTED
 #
 # Tools come from the environment: FRAME_CHECK (frame_check) for the frame
 # steps. Polling is bounded everywhere; nothing sleeps for long.
@@ -225,4 +228,24 @@ xh_wait_file() {
     local path=$1 seconds=${2:-10}
     xh_step "wait for the file $path"
     xh_poll "$seconds" test -e "$path" || xh_fail "$path did not appear within $seconds s"
+}
+
+# A replaced file is a new file: its inode and modification time tell the
+# versions apart. Every version seen must be complete and equal to EXPECTED.
+xh_wait_replaced() {
+    local path=$1 expected=$2 count=$3 seconds=${4:-10}
+    xh_step "wait for $count replacements of $path"
+    local last seen=0
+    last=$(stat -c '%i %.9Y' "$path" 2>/dev/null)
+    xh_replaced_enough() {
+        local now
+        now=$(stat -c '%i %.9Y' "$path" 2>/dev/null) || return 1
+        if [[ "$now" != "$last" ]]; then
+            cmp -s "$path" "$expected" || xh_fail "a new version of $path differs from $expected"
+            last=$now
+            seen=$((seen + 1))
+        fi
+        ((seen >= count))
+    }
+    xh_poll "$seconds" xh_replaced_enough || xh_fail "$path was replaced $seen times in $seconds s, expected $count"
 }
