@@ -369,13 +369,19 @@ class Feeder {
     std::optional<Bytes> previous_;
 };
 
-// Everything a fresh process would start with.
+// Everything a fresh process would start with. The pixel buffer is left:
+// the first frame composes all of it before anything reads it. The name
+// counter of temporary files keeps counting; it only picks fresh names.
 void reset_program_state() {
     headless::reset();
     reset_editor_scene();
     file_fault_reset();
     profile_store = ProfileStore{};
     recorded_count = 0;
+    ring_buffer = RingBuffer{};
+    face_list = FaceList{};
+    face_count = 0;
+    file_image = FileImage{};
     std::filesystem::remove(EXPORT_NAME);
 }
 
