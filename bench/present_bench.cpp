@@ -82,16 +82,12 @@ void drain_sdl_events() {
     }
 }
 
-void BM_present(benchmark::State& state) {
-    SDL_Window* window = display_named() ? sdl_window() : nullptr;
-    if (window == nullptr) {
-        state.SkipWithError(display_named() ? SDL_GetError() : NO_DISPLAY);
-        return;
-    }
-    render_frame();
+// Presents `request` once per iteration, draining SDL's events now and then.
+void present_repeatedly(benchmark::State& state, SDL_Window* window,
+                        const PresentRequest& request) {
     int pass = 0;
     for (auto _ : state) {
-        if (!present_to_window(window, WHOLE_FRAME)) {
+        if (!present_to_window(window, request)) {
             state.SkipWithError(SDL_GetError());
             break;
         }
@@ -100,6 +96,16 @@ void BM_present(benchmark::State& state) {
         }
     }
     state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(sizeof(pixel_buffer)));
+}
+
+void BM_present(benchmark::State& state) {
+    SDL_Window* window = display_named() ? sdl_window() : nullptr;
+    if (window == nullptr) {
+        state.SkipWithError(display_named() ? SDL_GetError() : NO_DISPLAY);
+        return;
+    }
+    render_frame();
+    present_repeatedly(state, window, WHOLE_FRAME);
 }
 
 // The same present from memory that cannot be shared in place (here a heap
@@ -115,17 +121,7 @@ void BM_present_surface_copy(benchmark::State& state) {
                                                 std::end(pixel_buffer.words));
     const PresentRequest request = {heap_frame.data(), FRAME_WIDTH, 0, 0,
                                     FRAME_WIDTH,       FRAME_HEIGHT};
-    int pass = 0;
-    for (auto _ : state) {
-        if (!present_to_window(window, request)) {
-            state.SkipWithError(SDL_GetError());
-            break;
-        }
-        if ((++pass & 255) == 0) {
-            drain_sdl_events();
-        }
-    }
-    state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(sizeof(pixel_buffer)));
+    present_repeatedly(state, window, request);
 }
 
 void BM_frame_loop_pass_sdl(benchmark::State& state) {
