@@ -573,6 +573,10 @@ LRESULT DefWindowProcA(HWND handle, UINT message, WPARAM wparam, LPARAM lparam) 
         .send();
     if (message == WM_CLOSE) {
         DestroyWindow(handle);
+    } else if (message == WM_SYSKEYDOWN && wparam == VK_F4 && is_live_window(handle)) {
+        // Alt+F4 is a close request, as from the system menu, even when no
+        // window manager turns it into one for us.
+        window.procedure(handle, WM_CLOSE, 0, 0);
     }
     return 0;
 }

@@ -164,6 +164,7 @@ constexpr int VK_RIGHT = 0x27;
 constexpr int VK_DOWN = 0x28;
 constexpr int VK_DELETE = 0x2E;
 constexpr int VK_F1 = 0x70;
+constexpr int VK_F4 = 0x73;
 
 constexpr int SW_HIDE = 0;
 constexpr int SW_SHOW = 5;

@@ -197,6 +197,21 @@ TEST_F(WindowSystemTest, CloseDestroysAtOnceAndLaterDestroysFailHarmlessly) {
     EXPECT_EQ(msg.wParam, 7u);
 }
 
+TEST_F(WindowSystemTest, AltF4IsACloseRequestOtherSystemKeysAreNot) {
+    ASSERT_NE(make_window(), nullptr);
+    const LPARAM alt_held = LPARAM{1} << 29;
+    post_window_message(WM_SYSKEYDOWN, VK_F1, alt_held);
+    post_window_message(WM_SYSKEYDOWN, VK_F4, alt_held);
+    MSG msg{};
+    for (int i = 0; i < 2; ++i) {
+        ASSERT_TRUE(GetMessageA(&msg, nullptr, 0, 0));
+        DispatchMessageA(&msg);
+    }
+    EXPECT_EQ(heard,
+              (std::vector<UINT>{WM_CREATE, WM_SYSKEYDOWN, WM_SYSKEYDOWN, WM_CLOSE, WM_DESTROY}));
+    EXPECT_FALSE(headless::window_state().exists);
+}
+
 TEST_F(WindowSystemTest, MouseMovesCoalesceOnlyAsTheLastMessageWaiting) {
     ASSERT_NE(make_window(), nullptr);
     post_mouse_move(0x00010001);
