@@ -82,6 +82,16 @@ void drain_sdl_events() {
     }
 }
 
+// The benchmark's SDL window, or null after marking the benchmark skipped
+// (no display, or SDL could not open one).
+SDL_Window* window_or_skip(benchmark::State& state) {
+    SDL_Window* window = display_named() ? sdl_window() : nullptr;
+    if (window == nullptr) {
+        state.SkipWithError(display_named() ? SDL_GetError() : NO_DISPLAY);
+    }
+    return window;
+}
+
 // Presents `request` once per iteration, draining SDL's events now and then.
 void present_repeatedly(benchmark::State& state, SDL_Window* window,
                         const PresentRequest& request) {
@@ -99,9 +109,8 @@ void present_repeatedly(benchmark::State& state, SDL_Window* window,
 }
 
 void BM_present(benchmark::State& state) {
-    SDL_Window* window = display_named() ? sdl_window() : nullptr;
+    SDL_Window* window = window_or_skip(state);
     if (window == nullptr) {
-        state.SkipWithError(display_named() ? SDL_GetError() : NO_DISPLAY);
         return;
     }
     render_frame();
@@ -111,9 +120,8 @@ void BM_present(benchmark::State& state) {
 // The same present from memory that cannot be shared in place (here a heap
 // copy of the frame): one copy into SDL's window surface, then its put.
 void BM_present_surface_copy(benchmark::State& state) {
-    SDL_Window* window = display_named() ? sdl_window() : nullptr;
+    SDL_Window* window = window_or_skip(state);
     if (window == nullptr) {
-        state.SkipWithError(display_named() ? SDL_GetError() : NO_DISPLAY);
         return;
     }
     render_frame();
@@ -125,9 +133,8 @@ void BM_present_surface_copy(benchmark::State& state) {
 }
 
 void BM_frame_loop_pass_sdl(benchmark::State& state) {
-    SDL_Window* window = display_named() ? sdl_window() : nullptr;
+    SDL_Window* window = window_or_skip(state);
     if (window == nullptr) {
-        state.SkipWithError(display_named() ? SDL_GetError() : NO_DISPLAY);
         return;
     }
     for (auto _ : state) {
