@@ -1,0 +1,244 @@
+// The browser back end: the editor is <canvas id="editor"> in our page, the
+// program is WebAssembly on the page's own thread. With Asyncify every Sleep
+// hands the thread back to the browser; the input callbacks registered here
+// run during those pauses and post into the queue, so the frame loop keeps
+// its desktop shape: compose, present, pause, at most one message a pass.
+//
+// The page supplies Module.page, the few things only it knows how to show:
+//   title(text)       the window caption
+//   running()         the window is shown and the loop runs
+//   message(text)     a message box
+//   exported(bytes)   object.3ds is complete: a copy of its bytes
+//   ended(code)       the program has ended with this exit code
+#include <cstring>
+
+#include <emscripten.h>
+#include <emscripten/html5.h>
+
+#include "platform/standin/backend.h"
+#include "platform/standin/web/web_present.h"
+
+namespace {
+
+constexpr const char* EDITOR = "#editor";
+constexpr const char* EXPORTED_FILE = "object.3ds";
+constexpr int LEFT_BUTTON = 0;
+constexpr WPARAM MOUSE_KEY_LEFT_BUTTON = 0x0001;  // MK_LBUTTON
+
+// Keystroke message bits: repeat count 1, Alt held, key already down, released.
+constexpr LPARAM KEY_REPEAT_ONE = 1;
+constexpr LPARAM KEY_CONTEXT_ALT = LPARAM{1} << 29;
+constexpr LPARAM KEY_WAS_DOWN = LPARAM{1} << 30;
+constexpr LPARAM KEY_RELEASED = static_cast<LPARAM>(0x80000000u);
+
+// While GetMessageA waits on an empty queue, the browser gets the thread for
+// this long at a time.
+constexpr unsigned WAIT_SLICE_MILLISECONDS = 4;
+
+bool window_open = false;
+int client_width = 0;
+int client_height = 0;
+
+}  // namespace
+
+// NOLINTBEGIN: JavaScript bodies
+EM_JS(void, page_title, (const char* text), { Module.page.title(UTF8ToString(text)); });
+EM_JS(void, page_running, (), { Module.page.running(); });
+EM_JS(void, page_message, (const char* text), { Module.page.message(UTF8ToString(text)); });
+EM_JS(void, page_ended, (int code), { Module.page.ended(code); });
+EM_JS(void, page_exported, (const char* name), {
+    Module.page.exported(FS.readFile(UTF8ToString(name)));
+});
+
+// The canvas pixel under a pointer at (client_x, client_y) in the page's CSS
+// pixels, packed as x | y << 16, or -1 outside the canvas. Right at any zoom,
+// device pixel ratio or scroll position: the canvas's box is measured now.
+EM_JS(int, editor_pixel, (int client_x, int client_y, int width, int height), {
+    const canvas = document.getElementById('editor');
+    if (!canvas) {
+        return -1;
+    }
+    const box = canvas.getBoundingClientRect();
+    if (box.width <= 0 || box.height <= 0) {
+        return -1;
+    }
+    const x = Math.floor((client_x - box.left) * width / box.width);
+    const y = Math.floor((client_y - box.top) * height / box.height);
+    if (x < 0 || y < 0 || x >= width || y >= height) {
+        return -1;
+    }
+    return x | (y << 16);
+});
+
+EM_JS(void, focus_editor, (), {
+    const canvas = document.getElementById('editor');
+    if (canvas && document.activeElement !== canvas) {
+        canvas.focus({preventScroll: true});
+    }
+});
+
+// Touch and pen do nothing: cancelling their pointerdown suppresses the mouse
+// events a browser would make up from them, whose implicit capture would
+// deliver a release that happened outside the editor.
+EM_JS(void, ignore_touch_and_pen, (int on), {
+    const canvas = document.getElementById('editor');
+    if (!canvas) {
+        return;
+    }
+    if (!Module.ignoreNonMouse) {
+        Module.ignoreNonMouse = (event) => {
+            if (event.pointerType !== 'mouse') {
+                event.preventDefault();
+            }
+        };
+    }
+    if (on) {
+        canvas.addEventListener('pointerdown', Module.ignoreNonMouse);
+    } else {
+        canvas.removeEventListener('pointerdown', Module.ignoreNonMouse);
+    }
+});
+// NOLINTEND
+
+namespace {
+
+EM_BOOL on_mouse(int event_type, const EmscriptenMouseEvent* event, void* /*user_data*/) {
+    if (event_type == EMSCRIPTEN_EVENT_MOUSEDOWN) {
+        focus_editor();
+    }
+    const int position = editor_pixel(event->clientX, event->clientY, client_width, client_height);
+    if (position >= 0) {
+        const LPARAM lparam = static_cast<LPARAM>(position);
+        const bool left = event->button == LEFT_BUTTON;
+        switch (event_type) {
+            case EMSCRIPTEN_EVENT_MOUSEMOVE:
+                post_mouse_move(lparam);
+                break;
+            case EMSCRIPTEN_EVENT_MOUSEDOWN:
+                if (left) {
+                    post_window_message(WM_LBUTTONDOWN, MOUSE_KEY_LEFT_BUTTON, lparam);
+                }
+                break;
+            case EMSCRIPTEN_EVENT_MOUSEUP:
+                if (left) {
+                    post_window_message(WM_LBUTTONUP, 0, lparam);
+                }
+                break;
+            default:
+                break;
+        }
+    }
+    // A press selects no text and starts no native drag.
+    return event_type == EMSCRIPTEN_EVENT_MOUSEDOWN ? EM_TRUE : EM_FALSE;
+}
+
+// Browsers report the Windows virtual-key code as keyCode for the keys that
+// matter here. Tab and Escape never reach the browser: Tab must not move
+// the focus away from the editor.
+EM_BOOL on_key(int event_type, const EmscriptenKeyboardEvent* event, void* /*user_data*/) {
+    const auto key = static_cast<WPARAM>(event->keyCode);
+    if (key == 0 || key > 0xFE) {
+        return EM_FALSE;
+    }
+    const bool pressed = event_type == EMSCRIPTEN_EVENT_KEYDOWN;
+    // With Alt held a key is a system key, as on Windows (Alt+F4 closes).
+    const bool alt = event->altKey != 0;
+    LPARAM lparam = KEY_REPEAT_ONE;
+    if (alt) {
+        lparam |= KEY_CONTEXT_ALT;
+    }
+    if (!pressed || event->repeat != 0) {
+        lparam |= KEY_WAS_DOWN;
+    }
+    if (!pressed) {
+        lparam |= KEY_RELEASED;
+    }
+    UINT message = 0;
+    if (pressed) {
+        message = alt ? WM_SYSKEYDOWN : WM_KEYDOWN;
+    } else {
+        message = alt ? WM_SYSKEYUP : WM_KEYUP;
+    }
+    post_window_message(message, key, lparam);
+    return key == VK_TAB || key == VK_ESCAPE ? EM_TRUE : EM_FALSE;
+}
+
+void take_input(bool on) {
+    em_mouse_callback_func mouse = on ? on_mouse : nullptr;
+    em_key_callback_func key = on ? on_key : nullptr;
+    emscripten_set_mousedown_callback(EDITOR, nullptr, EM_FALSE, mouse);
+    emscripten_set_mousemove_callback(EDITOR, nullptr, EM_FALSE, mouse);
+    emscripten_set_mouseup_callback(EDITOR, nullptr, EM_FALSE, mouse);
+    emscripten_set_keydown_callback(EDITOR, nullptr, EM_FALSE, key);
+    emscripten_set_keyup_callback(EDITOR, nullptr, EM_FALSE, key);
+    ignore_touch_and_pen(on ? 1 : 0);
+}
+
+// An export is complete once its replacing rename onto object.3ds succeeded.
+void on_file_moved(const char* new_name) {
+    if (std::strcmp(new_name, EXPORTED_FILE) == 0) {
+        page_exported(new_name);
+    }
+}
+
+}  // namespace
+
+bool backend_register_class(const WNDCLASSA& /*window_class*/) {
+    return true;
+}
+
+bool backend_create_window(const char* caption, int /*x*/, int /*y*/, int width, int height) {
+    if (window_open || !open_editor_canvas(width, height)) {
+        return false;
+    }
+    window_open = true;
+    client_width = width;
+    client_height = height;
+    page_title(caption);
+    set_file_moved_handler(on_file_moved);
+    take_input(true);
+    return true;
+}
+
+void backend_show_window(bool visible) {
+    if (window_open && visible) {
+        focus_editor();
+        page_running();
+    }
+}
+
+void backend_destroy_window() {
+    if (!window_open) {
+        return;
+    }
+    take_input(false);
+    set_file_moved_handler(nullptr);
+    close_editor_canvas();  // the last picture stays on the page
+    window_open = false;
+}
+
+void backend_present(const FrameImage& image) {
+    present_to_editor(image);
+}
+
+// Input arrives only while the thread is the browser's, so waiting is a pause.
+void backend_pump_events(bool wait) {
+    if (wait) {
+        emscripten_sleep(WAIT_SLICE_MILLISECONDS);
+    }
+}
+
+void backend_sleep(DWORD milliseconds) {
+    emscripten_sleep(milliseconds);
+}
+
+void backend_exit_process(UINT exit_code) {
+    backend_destroy_window();
+    page_ended(static_cast<int>(exit_code));
+    emscripten_force_exit(static_cast<int>(exit_code));
+}
+
+int backend_message_box(const char* text, const char* /*caption*/, UINT /*type*/) {
+    page_message(text);
+    return 1;  // IDOK
+}

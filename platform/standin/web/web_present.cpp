@@ -1,0 +1,82 @@
+#include "platform/standin/web/web_present.h"
+
+#include <cstddef>
+#include <cstdint>
+
+#include <emscripten.h>
+
+namespace {
+
+constexpr int MAX_WIDTH = 1280;
+constexpr int MAX_HEIGHT = 1024;
+
+// The image as the canvas takes it: rows top-down, R, G, B, A in that byte
+// order, so a little-endian word holds A in its top byte and R in its lowest.
+std::uint32_t rgba_words[MAX_WIDTH * MAX_HEIGHT];
+
+bool canvas_open = false;
+
+// Swapping red and blue and forcing alpha is one expression per word, which
+// the compiler turns into vector code with -msimd128.
+void swizzle_rows(const FrameImage& image) {
+    for (int y = 0; y < image.height; ++y) {
+        const std::uint32_t* from = image.pixels + static_cast<std::ptrdiff_t>(y) * image.pitch_words;
+        std::uint32_t* to = rgba_words + static_cast<std::ptrdiff_t>(y) * image.width;
+        for (int x = 0; x < image.width; ++x) {
+            const std::uint32_t word = from[x];
+            to[x] = 0xFF000000u | ((word & 0xFFu) << 16) | (word & 0xFF00u) |
+                    ((word >> 16) & 0xFFu);
+        }
+    }
+}
+
+}  // namespace
+
+// The context is opaque: alpha is always 255, and the compositor need not blend.
+// NOLINTBEGIN: JavaScript bodies
+EM_JS(int, js_open_editor_canvas, (int width, int height), {
+    const canvas = document.getElementById('editor');
+    if (!(canvas instanceof HTMLCanvasElement)) {
+        return 0;
+    }
+    if (canvas.width != width) canvas.width = width;
+    if (canvas.height != height) canvas.height = height;
+    const context = canvas.getContext('2d', {alpha: false});
+    if (!context) {
+        return 0;
+    }
+    Module.editorContext = context;
+    return 1;
+});
+
+EM_JS(void, js_put_image, (const void* rgba, int width, int height), {
+    const bytes = new Uint8ClampedArray(HEAPU8.buffer, rgba, width * height * 4);
+    Module.editorContext.putImageData(new ImageData(bytes, width, height), 0, 0);
+});
+
+EM_JS(void, js_close_editor_canvas, (), { Module.editorContext = null; });
+// NOLINTEND
+
+bool open_editor_canvas(int width, int height) {
+    if (width <= 0 || height <= 0 || width > MAX_WIDTH || height > MAX_HEIGHT) {
+        return false;
+    }
+    canvas_open = js_open_editor_canvas(width, height) != 0;
+    return canvas_open;
+}
+
+void present_to_editor(const FrameImage& image) {
+    if (!canvas_open || image.width <= 0 || image.height <= 0 || image.width > MAX_WIDTH ||
+        image.height > MAX_HEIGHT) {
+        return;
+    }
+    swizzle_rows(image);
+    js_put_image(rgba_words, image.width, image.height);
+}
+
+void close_editor_canvas() {
+    if (canvas_open) {
+        js_close_editor_canvas();
+        canvas_open = false;
+    }
+}

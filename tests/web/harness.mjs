@@ -1,0 +1,290 @@
+// Shared steps of the browser tests and benchmarks: serve the built site,
+// start Debian's Chromium headless through puppeteer-core, open the page,
+// read pictures back as DevTools screenshots, and compose the native
+// reference frames and exports with frame_check.
+import { execFile } from 'node:child_process';
+import fs from 'node:fs';
+import os from 'node:os';
+import path from 'node:path';
+import { promisify } from 'node:util';
+import zlib from 'node:zlib';
+import puppeteer from 'puppeteer-core';
+
+import { serveDirectory } from '../../scripts/static-server.mjs';
+
+const run = promisify(execFile);
+
+export const FRAME_WIDTH = 1280;
+export const FRAME_HEIGHT = 1024;
+// Where each scene point starts; its square covers columns x-5..x-1, rows y-2..y+2.
+export const START = { P0: [10, 20], P1: [40, 400], P2: [500, 90], P3: [600, 700], A: [100, 100], B: [400, 400] };
+
+const CHROMIUM = process.env.CHROMIUM ?? '/usr/bin/chromium';
+// Headless software rendering with exact sRGB colours, and nothing that reaches
+// for the network.
+const CHROMIUM_FLAGS = [
+  '--headless', '--disable-gpu', '--enable-unsafe-swiftshader', '--disable-quic', '--no-first-run',
+  '--disable-background-networking', '--disable-component-update', '--disable-sync',
+  '--force-color-profile=srgb', '--hide-scrollbars', '--mute-audio',
+];
+
+export class TestFailure extends Error {}
+
+export function check(condition, why) {
+  if (!condition) {
+    throw new TestFailure(why);
+  }
+}
+
+// Serves `site`, starts the browser; returns { url, browser, work, close }.
+export async function startBrowser(site) {
+  check(fs.existsSync(path.join(site, 'index.html')), `no site at ${site} (make web builds it)`);
+  const { server, url } = await serveDirectory(site);
+  const work = fs.mkdtempSync(path.join(os.tmpdir(), 'kestrovan-web-'));
+  const args = [...CHROMIUM_FLAGS, `--user-data-dir=${path.join(work, 'profile')}`];
+  if (process.getuid?.() === 0) {
+    args.push('--no-sandbox');
+  }
+  let browser;
+  try {
+    browser = await puppeteer.launch({ executablePath: CHROMIUM, headless: true, args, timeout: 30000 });
+  } catch (error) {
+    server.close();
+    throw error;
+  }
+  const close = async () => {
+    await browser.close().catch(() => {});
+    server.close();
+    fs.rmSync(work, { recursive: true, force: true });
+  };
+  return { url, browser, work, close };
+}
+
+// Opens the page in a new tab. Any page error or failed request fails the test.
+export async function openPage(browser, url, { width = 1840, height = 1100, deviceScaleFactor = 1,
+  beforeLoad = null } = {}) {
+  const page = await browser.newPage();
+  const problems = [];
+  page.on('pageerror', (error) => problems.push(`page error: ${error.message}`));
+  page.on('requestfailed', (request) => problems.push(`request failed: ${request.url()}`));
+  page.on('response', (response) => {
+    if (response.status() >= 400) {
+      problems.push(`HTTP ${response.status()}: ${response.url()}`);
+    }
+  });
+  page.problems = problems;
+  await page.setViewport({ width, height, deviceScaleFactor });
+  if (beforeLoad !== null) {
+    await page.evaluateOnNewDocument(beforeLoad);
+  }
+  await page.goto(url, { waitUntil: 'load' });
+  return page;
+}
+
+export async function waitForState(page, state, timeout = 20000) {
+  await page.waitForFunction((want) => document.body.dataset.state === want, { timeout }, state)
+    .catch(async () => {
+      const seen = await page.evaluate(() => [document.body.dataset.state, document.body.innerText]);
+      throw new TestFailure(`page state stayed '${seen[0]}', expected '${state}'; the page says: ${seen[1]}`);
+    });
+}
+
+export function checkNoProblems(page) {
+  check(page.problems.length === 0, page.problems.join('\n'));
+}
+
+// The editor canvas's box in page coordinates (CSS pixels, scroll included).
+export async function editorBox(page) {
+  return page.evaluate(() => {
+    const box = document.getElementById('editor').getBoundingClientRect();
+    return { x: box.left + window.scrollX, y: box.top + window.scrollY, width: box.width, height: box.height };
+  });
+}
+
+// The viewport point over canvas pixel (x, y), centred in it.
+export async function viewportPoint(page, x, y) {
+  const box = await page.evaluate(() => {
+    const r = document.getElementById('editor').getBoundingClientRect();
+    return { left: r.left, top: r.top, width: r.width, height: r.height };
+  });
+  return [box.left + (x + 0.5) * box.width / FRAME_WIDTH, box.top + (y + 0.5) * box.height / FRAME_HEIGHT];
+}
+
+// Drags a scene point from where it is to (x, y) with real mouse input.
+export async function drag(page, from, to) {
+  const [fx, fy] = await viewportPoint(page, from[0] - 3, from[1]);
+  const [tx, ty] = await viewportPoint(page, to[0], to[1]);
+  await page.mouse.move(fx, fy);
+  await page.mouse.down();
+  await page.mouse.move((fx + tx) / 2, (fy + ty) / 2);
+  await page.mouse.move(tx, ty);
+  await page.mouse.up();
+}
+
+// A DevTools screenshot of an element's box at device resolution, decoded.
+export async function screenshotElement(page, selector) {
+  const clip = await page.evaluate((s) => {
+    const box = document.querySelector(s).getBoundingClientRect();
+    return { x: box.left + window.scrollX, y: box.top + window.scrollY, width: box.width, height: box.height };
+  }, selector);
+  const session = await page.createCDPSession();
+  const { data } = await session.send('Page.captureScreenshot', {
+    format: 'png', clip: { ...clip, scale: 1 }, captureBeyondViewport: true, fromSurface: true,
+  });
+  await session.detach();
+  return decodePng(Buffer.from(data, 'base64'));
+}
+
+// RGB(A) 8-bit PNG, non-interlaced, as Chromium writes: { width, height, rgb }.
+export function decodePng(png) {
+  check(png.readUInt32BE(0) === 0x89504e47, 'screenshot is not a PNG');
+  let at = 8;
+  let width = 0;
+  let height = 0;
+  let channels = 0;
+  const idat = [];
+  while (at < png.length) {
+    const length = png.readUInt32BE(at);
+    const type = png.toString('latin1', at + 4, at + 8);
+    const data = png.subarray(at + 8, at + 8 + length);
+    if (type === 'IHDR') {
+      width = data.readUInt32BE(0);
+      height = data.readUInt32BE(4);
+      check(data[8] === 8 && (data[9] === 2 || data[9] === 6) && data[12] === 0, 'unexpected PNG format');
+      channels = data[9] === 6 ? 4 : 3;
+    } else if (type === 'IDAT') {
+      idat.push(data);
+    }
+    at += 12 + length;
+  }
+  const raw = zlib.inflateSync(Buffer.concat(idat));
+  const stride = width * channels;
+  const pixels = Buffer.alloc(stride * height);
+  for (let y = 0; y < height; ++y) {
+    const filter = raw[y * (stride + 1)];
+    const line = raw.subarray(y * (stride + 1) + 1, (y + 1) * (stride + 1));
+    for (let i = 0; i < stride; ++i) {
+      const left = i >= channels ? pixels[y * stride + i - channels] : 0;
+      const up = y > 0 ? pixels[(y - 1) * stride + i] : 0;
+      const upLeft = y > 0 && i >= channels ? pixels[(y - 1) * stride + i - channels] : 0;
+      let predictor = 0;
+      if (filter === 1) predictor = left;
+      else if (filter === 2) predictor = up;
+      else if (filter === 3) predictor = (left + up) >> 1;
+      else if (filter === 4) {
+        const p = left + up - upLeft;
+        const pa = Math.abs(p - left);
+        const pb = Math.abs(p - up);
+        const pc = Math.abs(p - upLeft);
+        predictor = pa <= pb && pa <= pc ? left : pb <= pc ? up : upLeft;
+      }
+      pixels[y * stride + i] = (line[i] + predictor) & 0xff;
+    }
+  }
+  const rgb = Buffer.alloc(width * height * 3);
+  for (let i = 0, j = 0; i < pixels.length; i += channels, j += 3) {
+    rgb[j] = pixels[i];
+    rgb[j + 1] = pixels[i + 1];
+    rgb[j + 2] = pixels[i + 2];
+  }
+  return { width, height, rgb };
+}
+
+// The frame that frame_check composes for a scene, as { width, height, rgb }.
+export async function nativeFrame(frameCheck, work, points = []) {
+  const file = path.join(work, `frame-${points.join('_') || 'initial'}.ppm`);
+  await run(frameCheck, ['write', file, ...points]);
+  const ppm = fs.readFileSync(file);
+  const header = ppm.toString('latin1', 0, 32).match(/^P6\s+(\d+)\s+(\d+)\s+255\s/);
+  check(header !== null, 'frame_check wrote no binary PPM');
+  return { width: Number(header[1]), height: Number(header[2]), rgb: ppm.subarray(header[0].length) };
+}
+
+// The object.3ds that Tab writes for a scene, composed natively.
+export async function nativeExport(frameCheck, work, points = []) {
+  const dir = fs.mkdtempSync(path.join(work, 'export-'));
+  await run(frameCheck, ['export', dir, ...points]);
+  return fs.readFileSync(path.join(dir, 'object.3ds'));
+}
+
+// Compares a screenshot of the editor canvas with a frame. Each canvas pixel
+// must cover exactly `scale` x `scale` device pixels of its own colour.
+export function compareFrame(shot, frame, scale = 1) {
+  check(shot.width === frame.width * scale && shot.height === frame.height * scale,
+    `screenshot is ${shot.width}x${shot.height}, expected ${frame.width * scale}x${frame.height * scale}`);
+  const differences = [];
+  let count = 0;
+  for (let y = 0; y < shot.height; ++y) {
+    for (let x = 0; x < shot.width; ++x) {
+      const s = (y * shot.width + x) * 3;
+      const f = (Math.floor(y / scale) * frame.width + Math.floor(x / scale)) * 3;
+      if (shot.rgb[s] !== frame.rgb[f] || shot.rgb[s + 1] !== frame.rgb[f + 1] || shot.rgb[s + 2] !== frame.rgb[f + 2]) {
+        count += 1;
+        if (differences.length < 5) {
+          const hex = (b, i) => [...b.subarray(i, i + 3)].map((v) => v.toString(16).padStart(2, '0')).join('');
+          differences.push(`(${x}, ${y}): expected #${hex(frame.rgb, f)}, shown #${hex(shot.rgb, s)}`);
+        }
+      }
+    }
+  }
+  return count === 0 ? null : `${count} device pixels differ; first ${differences.join('; ')}`;
+}
+
+// Waits until the editor canvas shows `frame` (presents happen every pass).
+export async function waitForFrame(page, frame, { scale = 1, timeout = 10000, what = 'the frame' } = {}) {
+  const deadline = Date.now() + timeout;
+  let mismatch = 'not compared';
+  while (Date.now() < deadline) {
+    mismatch = compareFrame(await screenshotElement(page, '#editor'), frame, scale);
+    if (mismatch === null) {
+      return;
+    }
+    await new Promise((resolve) => setTimeout(resolve, 100));
+  }
+  throw new TestFailure(`the editor does not show ${what}: ${mismatch}`);
+}
+
+// The bytes behind #download, read in the page.
+export async function offeredBytes(page) {
+  const base64 = await page.evaluate(async () => {
+    const link = document.getElementById('download');
+    if (link.hidden || !link.href) {
+      return null;
+    }
+    const bytes = new Uint8Array(await (await fetch(link.href)).arrayBuffer());
+    let text = '';
+    for (const b of bytes) text += String.fromCharCode(b);
+    return btoa(text);
+  });
+  return base64 === null ? null : Buffer.from(base64, 'base64');
+}
+
+// Runs the named groups of a test file: node FILE SITE FRAME_CHECK [GROUP...]
+export async function runGroups(groups) {
+  const [site, frameCheck, ...wanted] = process.argv.slice(2);
+  if (!site || !frameCheck) {
+    console.error(`usage: node ${path.basename(process.argv[1])} SITE FRAME_CHECK [${Object.keys(groups).join('|')}...]`);
+    process.exit(2);
+  }
+  const names = wanted.length > 0 ? wanted : Object.keys(groups);
+  let failed = 0;
+  for (const name of names) {
+    const group = groups[name];
+    if (group === undefined) {
+      console.error(`unknown group '${name}'`);
+      process.exit(2);
+    }
+    const started = Date.now();
+    const session = await startBrowser(path.resolve(site));
+    try {
+      await group({ ...session, frameCheck: path.resolve(frameCheck) });
+      console.log(`PASS ${name} (${((Date.now() - started) / 1000).toFixed(1)} s)`);
+    } catch (error) {
+      failed += 1;
+      console.error(`FAIL ${name}: ${error instanceof TestFailure ? error.message : error.stack}`);
+    } finally {
+      await session.close();
+    }
+  }
+  process.exit(failed === 0 ? 0 : 1);
+}

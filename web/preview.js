@@ -1,0 +1,76 @@
+// The 3D view: the last exported solid, read from the offered bytes by
+// three.js's own 3DS loader, lit, framed, turned and zoomed with the mouse.
+import * as THREE from 'three';
+import { TDSLoader } from 'three/addons/loaders/TDSLoader.js';
+import { OrbitControls } from 'three/addons/controls/OrbitControls.js';
+
+const BACKGROUND = 0x2c2c33;
+const FIELD_OF_VIEW = 35;  // degrees, vertical
+// Seen from the front, a little from the right and above, so the solid reads as 3D.
+const VIEW_DIRECTION = new THREE.Vector3(0.45, 0.35, 1).normalize();
+
+export function createPreview(canvas, note) {
+  const renderer = new THREE.WebGLRenderer({ canvas, antialias: true });
+  renderer.setPixelRatio(window.devicePixelRatio);
+  renderer.setSize(canvas.clientWidth, canvas.clientHeight, false);
+
+  const scene = new THREE.Scene();
+  scene.background = new THREE.Color(BACKGROUND);
+  scene.add(new THREE.HemisphereLight(0xffffff, 0x404048, 1.2));
+  const camera = new THREE.PerspectiveCamera(FIELD_OF_VIEW, canvas.clientWidth / canvas.clientHeight);
+  // The key light comes from the viewer, so the side in view is always lit.
+  const keyLight = new THREE.DirectionalLight(0xffffff, 1.8);
+  keyLight.position.set(1, 1, 2);
+  camera.add(keyLight);
+  scene.add(camera);
+
+  const controls = new OrbitControls(camera, canvas);
+  const render = () => renderer.render(scene, camera);
+  controls.addEventListener('change', render);
+
+  const loader = new TDSLoader();
+  let solid = null;
+
+  function frame(object) {
+    const box = new THREE.Box3().setFromObject(object);
+    const centre = box.getCenter(new THREE.Vector3());
+    // A solid of zero size still gets a sensible view.
+    const radius = Math.max(box.getSize(new THREE.Vector3()).length() / 2, 1);
+    const distance = radius / Math.sin(THREE.MathUtils.degToRad(FIELD_OF_VIEW / 2)) * 1.1;
+    camera.near = distance / 100;
+    camera.far = distance * 100;
+    camera.position.copy(centre).addScaledVector(VIEW_DIRECTION, distance);
+    camera.updateProjectionMatrix();
+    controls.target.copy(centre);
+    controls.update();
+  }
+
+  function show(bytes) {
+    const group = loader.parse(bytes.buffer.slice(bytes.byteOffset, bytes.byteOffset + bytes.length), '');
+    group.traverse((node) => {
+      if (node.isMesh) {
+        // The surface is open at both ends: its inside shows too.
+        node.material.side = THREE.DoubleSide;
+      }
+    });
+    // The editor's y runs down the screen: half a turn about x puts its up on top.
+    group.rotation.x = Math.PI;
+    if (solid !== null) {
+      scene.remove(solid);
+      solid.traverse((node) => {
+        if (node.isMesh) {
+          node.geometry.dispose();
+          node.material.dispose();
+        }
+      });
+    }
+    solid = group;
+    scene.add(solid);
+    frame(solid);
+    note.hidden = true;
+    render();
+  }
+
+  render();
+  return { show };
+}
