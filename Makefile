@@ -1,13 +1,14 @@
 # Thin wrapper over the CMake presets; see README.md.
 JOBS ?= $(shell nproc)
 
-.PHONY: deps test test-asan bench run windows format lint fuzz
+.PHONY: deps test test-asan bench run windows web run-web bench-web format lint fuzz
 
 deps:
 	scripts/install-deps
 
-# The suite runs kestrovan.exe under wine too, so it builds that first.
-test: deps windows
+# The suite runs kestrovan.exe under wine and the browser edition in headless
+# Chromium too, so it builds both first.
+test: deps windows web
 	cmake --preset default
 	cmake --build --preset default -j $(JOBS)
 	ctest --preset default -j $(JOBS)
@@ -34,6 +35,22 @@ run: deps
 windows: deps
 	cmake --preset windows
 	cmake --build --preset windows -j $(JOBS)
+
+# The browser edition: the site (page, program, three.js modules) in build/web/site/.
+web: deps
+	cmake --preset web
+	cmake --build --preset web -j $(JOBS)
+
+# Serves the site on http://127.0.0.1:8080/ until stopped.
+run-web: web
+	node scripts/static-server.mjs build/web/site 8080
+
+# The browser edition's speed in headless Chromium, next to native render_frame.
+bench-web: web
+	cmake --preset default
+	cmake --build --preset default -j $(JOBS) --target kestrovan_bench
+	cmake --build --preset web -j $(JOBS) --target kestrovan_web_bench
+	node bench/web/bench_web.mjs build/web build/default/bench/kestrovan_bench
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

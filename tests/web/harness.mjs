@@ -127,9 +127,11 @@ export async function screenshotElement(page, selector) {
     const box = document.querySelector(s).getBoundingClientRect();
     return { x: box.left + window.scrollX, y: box.top + window.scrollY, width: box.width, height: box.height };
   }, selector);
+  // Clip scale is device pixels per CSS pixel: the picture as the screen shows it.
+  const scale = await page.evaluate(() => window.devicePixelRatio);
   const session = await page.createCDPSession();
   const { data } = await session.send('Page.captureScreenshot', {
-    format: 'png', clip: { ...clip, scale: 1 }, captureBeyondViewport: true, fromSurface: true,
+    format: 'png', clip: { ...clip, scale }, captureBeyondViewport: true, fromSurface: true,
   });
   await session.detach();
   return decodePng(Buffer.from(data, 'base64'));

@@ -1,0 +1,228 @@
+// The browser edition in headless Chromium, driven with real input through
+// the DevTools protocol and checked against the native frames and export.
+//
+//   node browser_test.mjs SITE FRAME_CHECK [GROUP...]
+//
+// Groups (each in a fresh browser, the site served on a free port):
+//   editor_frames        the editor shows the natively composed frame exactly,
+//                        initially and after dragging P2 and B; the P2 drag
+//                        again at device scale 2 with the page scrolled
+//   export_offer         Tab offers exactly the native export; a held Tab
+//                        replaces the offer on every repeat; focus stays
+//   drag_outside         a release outside the editor is never seen: the drag
+//                        goes on until a release inside; touch does nothing
+//   preview              three's own loader reads the offer as one mesh of 400
+//                        vertices and 760 triangles; the 3D view shows it and
+//                        is refreshed by the next export
+//   escape_and_failure   Escape ends the program (exit code 0, no more frames,
+//                        keys no longer taken) and it can start again; with no
+//                        drawing context the start fails with exit code 1
+import {
+  START, check, checkNoProblems, drag, nativeExport, nativeFrame, offeredBytes, openPage,
+  runGroups, screenshotElement, viewportPoint, waitForFrame, waitForState,
+} from './harness.mjs';
+
+const pause = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
+
+async function waitForExports(page, count) {
+  await page.waitForFunction((n) => Number(document.body.dataset.exports) >= n, { timeout: 10000 }, count)
+    .catch(() => {});
+  const got = await page.evaluate(() => Number(document.body.dataset.exports));
+  check(got === count, `data-exports is ${got}, expected ${count}`);
+}
+
+async function startEditor(browser, url, options) {
+  const page = await openPage(browser, url, options);
+  await waitForState(page, 'running');
+  return page;
+}
+
+const groups = {
+  async editor_frames({ browser, url, work, frameCheck }) {
+    const page = await startEditor(browser, url);
+    await waitForFrame(page, await nativeFrame(frameCheck, work), { what: 'the initial frame' });
+    await drag(page, START.P2, [650, 250]);
+    await drag(page, START.B, [450, 600]);
+    await waitForFrame(page, await nativeFrame(frameCheck, work, ['P2=650,250', 'B=450,600']),
+      { what: 'the scene with P2 and B dragged' });
+    checkNoProblems(page);
+
+    // Two device pixels a canvas pixel, the 3D view wrapped below, the page
+    // scrolled by a part of the editor: positions still land on canvas pixels.
+    const scaled = await startEditor(browser, url, { width: 1400, height: 900, deviceScaleFactor: 2 });
+    await scaled.evaluate(() => window.scrollTo(0, 45));
+    check(await scaled.evaluate(() => window.scrollY) === 45, 'the page does not scroll');
+    await drag(scaled, START.P2, [650, 250]);
+    await waitForFrame(scaled, await nativeFrame(frameCheck, work, ['P2=650,250']),
+      { scale: 2, what: 'P2 dragged at device scale 2, scrolled' });
+    checkNoProblems(scaled);
+  },
+
+  async export_offer({ browser, url, work, frameCheck }) {
+    const page = await startEditor(browser, url);
+    check(await page.evaluate(() => document.getElementById('download').hidden), 'a file is offered before any export');
+    await drag(page, START.P2, [650, 250]);
+    await drag(page, START.B, [450, 600]);
+    await waitForFrame(page, await nativeFrame(frameCheck, work, ['P2=650,250', 'B=450,600']));
+    const expected = await nativeExport(frameCheck, work, ['P2=650,250', 'B=450,600']);
+    check(expected.length === 10921, `the native export has ${expected.length} bytes`);
+
+    await page.keyboard.press('Tab');
+    await waitForExports(page, 1);
+    const offered = await offeredBytes(page);
+    check(offered !== null && offered.equals(expected),
+      `the offered file (${offered?.length} bytes) differs from the native export`);
+    check(await page.evaluate(() => document.activeElement?.id) === 'editor', 'Tab moved the focus');
+    check((await page.evaluate(() => document.getElementById('download-size').textContent)).includes('10,921'),
+      'the offer does not show its size');
+
+    // A held key: the first press and then the browser's repeats.
+    let href = await page.evaluate(() => document.getElementById('download').href);
+    await page.keyboard.down('Tab');
+    for (let repeat = 0; repeat < 3; ++repeat) {
+      await page.keyboard.down('Tab');
+    }
+    await waitForExports(page, 5);
+    await page.keyboard.up('Tab');
+    const latest = await page.evaluate(() => document.getElementById('download').href);
+    check(latest !== href, 'the repeats did not replace the offer');
+    href = latest;
+    check((await offeredBytes(page)).equals(expected), 'a repeated export differs from the native export');
+    check(await page.evaluate(() => document.activeElement?.id) === 'editor', 'a held Tab moved the focus');
+    checkNoProblems(page);
+  },
+
+  async drag_outside({ browser, url, work, frameCheck }) {
+    const page = await startEditor(browser, url);
+    const frame = (points) => nativeFrame(frameCheck, work, points);
+    const to = (x, y) => viewportPoint(page, x, y);
+    await page.mouse.move(...await to(START.P2[0] - 3, START.P2[1]));
+    await page.mouse.down();
+    await page.mouse.move(...await to(700, 300));
+    await waitForFrame(page, await frame(['P2=700,300']), { what: 'P2 following the pointer' });
+    // Out over the 3D view, and released there.
+    const [outX, outY] = await viewportPoint(page, 1279, 300);
+    await page.mouse.move(outX + 200, outY);
+    await page.mouse.up();
+    await pause(200);
+    await waitForFrame(page, await frame(['P2=700,300']), { what: 'P2 where it was left' });
+    // Back in with the button up: the release was never seen.
+    await page.mouse.move(...await to(800, 400));
+    await waitForFrame(page, await frame(['P2=800,400']), { what: 'P2 following again' });
+    await page.mouse.move(...await to(900, 500));
+    await page.mouse.down();
+    await page.mouse.up();
+    await page.mouse.move(...await to(950, 600));
+    await waitForFrame(page, await frame(['P2=900,500']), { what: 'the drag ended by a click inside' });
+
+    // A touch on P1's square selects nothing: the next mouse move leaves it.
+    const touch = await browser.newPage();
+    await touch.setViewport({ width: 1840, height: 1100, hasTouch: true });
+    await touch.goto(url);
+    await waitForState(touch, 'running');
+    const [tx, ty] = await viewportPoint(touch, START.P1[0] - 3, START.P1[1]);
+    await touch.touchscreen.touchStart(tx, ty);
+    await touch.touchscreen.touchMove(tx + 100, ty + 50);
+    await touch.touchscreen.touchEnd();
+    await touch.mouse.move(...await viewportPoint(touch, 300, 300));
+    await pause(200);
+    await waitForFrame(touch, await frame([]), { what: 'the initial scene after a touch' });
+    checkNoProblems(page);
+  },
+
+  async preview({ browser, url, work, frameCheck }) {
+    const page = await startEditor(browser, url);
+    const background = [0x2c, 0x2c, 0x33];
+    const solidPixels = async () => {
+      const shot = await screenshotElement(page, '#preview');
+      let count = 0;
+      for (let i = 0; i < shot.rgb.length; i += 3) {
+        if (Math.abs(shot.rgb[i] - background[0]) + Math.abs(shot.rgb[i + 1] - background[1]) +
+            Math.abs(shot.rgb[i + 2] - background[2]) > 24) {
+          count += 1;
+        }
+      }
+      return { count, rgb: shot.rgb };
+    };
+    check((await solidPixels()).count === 0, 'the 3D view shows something before any export');
+    check(await page.evaluate(() => !document.getElementById('preview-note').hidden), 'no hint to press Tab');
+
+    await page.keyboard.press('Tab');
+    await waitForExports(page, 1);
+    const read = await page.evaluate(async () => {
+      const { TDSLoader } = await import('three/addons/loaders/TDSLoader.js');
+      const bytes = await (await fetch(document.getElementById('download').href)).arrayBuffer();
+      const meshes = [];
+      new TDSLoader().parse(bytes, '').traverse((node) => {
+        if (node.isMesh) {
+          meshes.push([node.geometry.attributes.position.count, node.geometry.index.count / 3]);
+        }
+      });
+      return meshes;
+    });
+    check(JSON.stringify(read) === '[[400,760]]', `three's loader read meshes [vertices, triangles] ${JSON.stringify(read)}`);
+    await page.waitForFunction(() => document.getElementById('preview-note').hidden, { timeout: 10000 });
+    const first = await solidPixels();
+    check(first.count > 2000, `the 3D view shows the solid in only ${first.count} pixels`);
+
+    // Another scene, another export: the view follows.
+    await drag(page, START.P3, [900, 500]);
+    await waitForFrame(page, await nativeFrame(frameCheck, work, ['P3=900,500']));
+    await page.keyboard.press('Tab');
+    await waitForExports(page, 2);
+    await pause(300);
+    const second = await solidPixels();
+    check(second.count > 2000 && !second.rgb.equals(first.rgb), 'the 3D view was not refreshed by the second export');
+    checkNoProblems(page);
+  },
+
+  async escape_and_failure({ browser, url, work, frameCheck }) {
+    // Count presents as the page makes them.
+    const countPresents = () => {
+      window.presents = 0;
+      const put = CanvasRenderingContext2D.prototype.putImageData;
+      CanvasRenderingContext2D.prototype.putImageData = function (...args) {
+        window.presents += 1;
+        return put.apply(this, args);
+      };
+    };
+    const page = await startEditor(browser, url, { beforeLoad: countPresents });
+    const initial = await nativeFrame(frameCheck, work);
+    await waitForFrame(page, initial);
+    await page.keyboard.press('Escape');
+    await waitForState(page, 'ended');
+    check(await page.evaluate(() => document.body.dataset.exitCode) === '0', 'Escape did not end with exit code 0');
+    const presents = await page.evaluate(() => window.presents);
+    await pause(300);
+    check(await page.evaluate(() => window.presents) === presents, 'frames go on after Escape');
+    await waitForFrame(page, initial, { what: 'the last picture after the end' });
+    // Tab is the browser's again: it moves the focus and exports nothing.
+    await page.evaluate(() => {
+      window.tabPrevented = null;
+      window.addEventListener('keydown', (event) => { window.tabPrevented = event.defaultPrevented; });
+    });
+    await page.keyboard.press('Tab');
+    check(await page.evaluate(() => window.tabPrevented) === false, 'Tab is still taken after the end');
+    check(await page.evaluate(() => document.activeElement?.id) !== 'editor', 'Tab did not move the focus');
+    check(await page.evaluate(() => document.body.dataset.exports) === '0', 'Tab exported after the end');
+    await page.click('#restart');
+    await waitForState(page, 'running');
+    check(await page.evaluate(() => document.body.dataset.exitCode) === undefined, 'a fresh start keeps the exit code');
+    await page.keyboard.press('Tab');
+    await waitForExports(page, 1);
+    checkNoProblems(page);
+
+    const failing = await openPage(browser, url, {
+      beforeLoad: () => {
+        HTMLCanvasElement.prototype.getContext = () => null;
+      },
+    });
+    await waitForState(failing, 'failed');
+    check(await failing.evaluate(() => document.body.dataset.exitCode) === '1', 'a failed start did not end with 1');
+    check((await failing.evaluate(() => document.getElementById('message').textContent)) === 'Startup failed.',
+      'the page does not say "Startup failed."');
+    checkNoProblems(failing);
+  },
+};
+
+await runGroups(groups);
