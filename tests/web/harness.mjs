@@ -36,10 +36,10 @@ export function check(condition, why) {
   }
 }
 
-// Serves `site`, starts the browser; returns { url, browser, work, close }.
-export async function startBrowser(site) {
-  check(fs.existsSync(path.join(site, 'index.html')), `no site at ${site} (make web builds it)`);
-  const { server, url } = await serveDirectory(site);
+// Serves `root`, starts the browser; returns { url, browser, work, close }.
+export async function startBrowser(root, headers = {}) {
+  check(fs.existsSync(root), `no ${root} (make web builds it)`);
+  const { server, url } = await serveDirectory(root, 0, headers);
   const work = fs.mkdtempSync(path.join(os.tmpdir(), 'kestrovan-web-'));
   const args = [...CHROMIUM_FLAGS, `--user-data-dir=${path.join(work, 'profile')}`];
   if (process.getuid?.() === 0) {
@@ -277,6 +277,7 @@ export async function runGroups(groups) {
       process.exit(2);
     }
     const started = Date.now();
+    check(fs.existsSync(path.join(site, 'index.html')), `no site at ${site} (make web builds it)`);
     const session = await startBrowser(path.resolve(site));
     try {
       await group({ ...session, frameCheck: path.resolve(frameCheck) });

@@ -17,12 +17,17 @@ std::uint32_t rgba_words[MAX_WIDTH * MAX_HEIGHT];
 bool canvas_open = false;
 
 // Swapping red and blue and forcing alpha is one expression per word, which
-// the compiler turns into vector code with -msimd128.
+// the compiler turns into vector code with -msimd128 (a third of the time).
+// The sizes are copied first: stores through `to` could otherwise change
+// them as far as the compiler knows, which keeps it from vectorising.
 void swizzle_rows(const FrameImage& image) {
-    for (int y = 0; y < image.height; ++y) {
-        const std::uint32_t* from = image.pixels + static_cast<std::ptrdiff_t>(y) * image.pitch_words;
-        std::uint32_t* to = rgba_words + static_cast<std::ptrdiff_t>(y) * image.width;
-        for (int x = 0; x < image.width; ++x) {
+    const int width = image.width;
+    const int height = image.height;
+    const std::ptrdiff_t pitch = image.pitch_words;
+    for (int y = 0; y < height; ++y) {
+        const std::uint32_t* from = image.pixels + y * pitch;
+        std::uint32_t* to = rgba_words + static_cast<std::ptrdiff_t>(y) * width;
+        for (int x = 0; x < width; ++x) {
             const std::uint32_t word = from[x];
             to[x] = 0xFF000000u | ((word & 0xFFu) << 16) | (word & 0xFF00u) |
                     ((word >> 16) & 0xFFu);
