@@ -1,6 +1,8 @@
 // Stand-in for the part of <windows.h> the program uses, for systems other
 // than Windows. Names, types, constants and signatures match the real API so
-// the application code compiles unchanged on both.
+// the application code compiles unchanged on both; the calls have C linkage,
+// as they do there. The shared core (window_core.cpp, message_queue.cpp,
+// files.cpp) implements them over one back end (see backend.h).
 #pragma once
 
 #include <cstdint>
@@ -198,13 +200,15 @@ constexpr DWORD ERROR_FILE_EXISTS = 80;
 constexpr DWORD ERROR_INVALID_PARAMETER = 87;
 constexpr DWORD ERROR_DISK_FULL = 112;
 
-// ---- Kernel: module, timing, process (provided by the window back end) ----
+extern "C" {
+
+// ---- Kernel: module, timing, process ---------------------------------------
 
 HMODULE GetModuleHandleA(LPCSTR module_name);
 void Sleep(DWORD milliseconds);
 [[noreturn]] void ExitProcess(UINT exit_code);
 
-// ---- Kernel: files (platform/posix) ---------------------------------------
+// ---- Kernel: files ---------------------------------------------------------
 
 HANDLE CreateFileA(LPCSTR file_name, DWORD desired_access, DWORD share_mode,
                    LPSECURITY_ATTRIBUTES security, DWORD creation_disposition,
@@ -217,8 +221,9 @@ BOOL MoveFileExA(LPCSTR existing_name, LPCSTR new_name, DWORD flags);
 BOOL DeleteFileA(LPCSTR file_name);
 DWORD GetCurrentProcessId();
 DWORD GetLastError();
+void SetLastError(DWORD error);
 
-// ---- User interface (provided by the window back end) ---------------------
+// ---- User interface --------------------------------------------------------
 
 ATOM RegisterClassA(const WNDCLASSA* window_class);
 HWND CreateWindowExA(DWORD ex_style, LPCSTR class_name, LPCSTR window_name, DWORD style, int x,
@@ -239,8 +244,10 @@ HICON LoadIconA(HINSTANCE instance, LPCSTR icon_name);
 HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR cursor_name);
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
 
-// ---- Graphics device interface (provided by the window back end) ----------
+// ---- Graphics device interface ---------------------------------------------
 
 int StretchDIBits(HDC dc, int dest_x, int dest_y, int dest_width, int dest_height, int src_x,
                   int src_y, int src_width, int src_height, const void* bits,
                   const BITMAPINFO* bitmap_info, UINT usage, DWORD raster_op);
+
+}  // extern "C"

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "export_test_support.h"
-#include "platform/posix/file_faults.h"
+#include "tests/support/file_faults.h"
 #include "platform/windows_api.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include "export/export_solid.h"
 #include "export/replace_file.h"
 #include "export_test_support.h"
-#include "platform/posix/file_faults.h"
+#include "tests/support/file_faults.h"
 #include "platform/windows_api.h"
 
 namespace {

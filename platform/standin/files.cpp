@@ -9,12 +9,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "platform/posix/file_faults_internal.h"
-#include "platform/windows_api.h"
+#include "platform/standin/backend.h"
 
 namespace {
 
 DWORD last_error = ERROR_SUCCESS;
+FileMovedHandler file_moved_handler = nullptr;
 
 constexpr DWORD GENERIC_READ_BIT = 0x80000000;
 
@@ -134,9 +134,6 @@ void sync_parent_directory(LPCSTR path) {
 HANDLE CreateFileA(LPCSTR file_name, DWORD desired_access, DWORD /*share_mode*/,
                    LPSECURITY_ATTRIBUTES /*security*/, DWORD creation_disposition,
                    DWORD /*flags_and_attributes*/, HANDLE /*template_file*/) {
-    const FileFault fault = file_fault_take(FileCall::create);
-    if (fault.fire)
-        return create_failed(fault.error);
     if (file_name == nullptr)
         return create_failed(ERROR_INVALID_PARAMETER);
     int flags = O_CLOEXEC;
@@ -166,60 +163,45 @@ BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD bytes_to_write, LPDWORD bytes_
                LPOVERLAPPED /*overlapped*/) {
     if (bytes_written != nullptr)
         *bytes_written = 0;
-    const FileFault fault = file_fault_take(FileCall::write);
     const int fd = fd_from_handle(file);
     if (fd < 0)
         return fail(ERROR_INVALID_HANDLE);
     if (buffer == nullptr && bytes_to_write != 0)
         return fail(ERROR_INVALID_PARAMETER);
-    const auto* data = static_cast<const std::uint8_t*>(buffer);
     // A write to a file on Windows completes whole or fails, so short writes
     // of the kernel are continued here.
-    DWORD request = bytes_to_write;
-    if (fault.fire && fault.partial_bytes < request)
-        request = fault.partial_bytes;
     int error = 0;
-    const DWORD done = write_all(fd, data, request, &error);
+    const DWORD done =
+        write_all(fd, static_cast<const std::uint8_t*>(buffer), bytes_to_write, &error);
     if (bytes_written != nullptr)
         *bytes_written = done;
-    if (fault.fire)
-        return fail(fault.error);
     if (error != 0)
         return fail(error_from_errno(error));
     return TRUE;
 }
 
 BOOL FlushFileBuffers(HANDLE file) {
-    const FileFault fault = file_fault_take(FileCall::flush);
     const int fd = fd_from_handle(file);
     if (fd < 0)
         return fail(ERROR_INVALID_HANDLE);
-    if (fault.fire)
-        return fail(fault.error);
     if (::fsync(fd) != 0)
         return fail_errno();
     return TRUE;
 }
 
 BOOL CloseHandle(HANDLE object) {
-    const FileFault fault = file_fault_take(FileCall::close);
     const int fd = fd_from_handle(object);
     if (fd < 0)
         return fail(ERROR_INVALID_HANDLE);
     // The descriptor is released even when close reports an error, so a
     // failed close never leaks it.
     const int result = ::close(fd);
-    if (fault.fire)
-        return fail(fault.error);
     if (result != 0 && errno != EINTR)
         return fail_errno();
     return TRUE;
 }
 
 BOOL MoveFileExA(LPCSTR existing_name, LPCSTR new_name, DWORD flags) {
-    const FileFault fault = file_fault_take(FileCall::move);
-    if (fault.fire)
-        return fail(fault.error);
     if (existing_name == nullptr || new_name == nullptr)
         return fail(ERROR_INVALID_PARAMETER);
     if ((flags & MOVEFILE_REPLACE_EXISTING) != 0) {
@@ -244,13 +226,12 @@ BOOL MoveFileExA(LPCSTR existing_name, LPCSTR new_name, DWORD flags) {
     }
     if ((flags & MOVEFILE_WRITE_THROUGH) != 0)
         sync_parent_directory(new_name);
+    if (file_moved_handler != nullptr)
+        file_moved_handler(new_name);
     return TRUE;
 }
 
 BOOL DeleteFileA(LPCSTR file_name) {
-    const FileFault fault = file_fault_take(FileCall::remove);
-    if (fault.fire)
-        return fail(fault.error);
     if (file_name == nullptr)
         return fail(ERROR_INVALID_PARAMETER);
     // DeleteFileA removes files only; unlink(2) on a directory fails with
@@ -270,4 +251,12 @@ DWORD GetCurrentProcessId() {
 
 DWORD GetLastError() {
     return last_error;
+}
+
+void SetLastError(DWORD error) {
+    last_error = error;
+}
+
+void set_file_moved_handler(FileMovedHandler handler) {
+    file_moved_handler = handler;
 }

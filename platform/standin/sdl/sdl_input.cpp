@@ -1,4 +1,4 @@
-#include "platform/sdl/sdl_input.h"
+#include "platform/standin/sdl/sdl_input.h"
 
 namespace {
 
