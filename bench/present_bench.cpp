@@ -92,8 +92,7 @@ SDL_Window* window_or_skip(benchmark::State& state) {
 }
 
 // Presents `request` once per iteration, draining SDL's events now and then.
-void present_repeatedly(benchmark::State& state, SDL_Window* window,
-                        const FrameImage& request) {
+void present_repeatedly(benchmark::State& state, SDL_Window* window, const FrameImage& request) {
     int pass = 0;
     for (auto _ : state) {
         if (!present_to_window(window, request)) {

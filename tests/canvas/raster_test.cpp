@@ -23,8 +23,9 @@ std::vector<Pixel> drawn_pixels() {
     std::vector<Pixel> out;
     for (int y = 0; y < FRAME_HEIGHT; ++y) {
         for (int x = 0; x < FRAME_WIDTH; ++x) {
-            if (pixel_at(x, y) != BACKGROUND_WORD)
+            if (pixel_at(x, y) != BACKGROUND_WORD) {
                 out.push_back({x, y});
+            }
         }
     }
     return out;
@@ -35,14 +36,16 @@ std::vector<Pixel> drawn_pixels() {
 std::pair<int, int> run_on_row(int y) {
     int first = FRAME_WIDTH, last = -1;
     for (int x = 0; x < FRAME_WIDTH; ++x) {
-        if (pixel_at(x, y) == BACKGROUND_WORD)
+        if (pixel_at(x, y) == BACKGROUND_WORD) {
             continue;
+        }
         EXPECT_EQ(pixel_at(x, y), LINE_WORD) << "x=" << x << " y=" << y;
         if (last >= 0) {
             EXPECT_EQ(x, last + 1) << "gap on row " << y;
         }
-        if (first > x)
+        if (first > x) {
             first = x;
+        }
         last = x;
     }
     return {first, last};
@@ -56,8 +59,9 @@ class RasterTest : public ::testing::Test {
 TEST_F(RasterTest, ClearLeavesOnlyBackground) {
     pixel_buffer.words[12345] = 7;
     clear_frame();
-    for (std::uint32_t w : pixel_buffer.words)
+    for (std::uint32_t w : pixel_buffer.words) {
         ASSERT_EQ(w, BACKGROUND_WORD);
+    }
 }
 
 TEST_F(RasterTest, HandleSquareLiesLeftOfThePointAndIsClampedAtBothCorners) {
@@ -66,9 +70,11 @@ TEST_F(RasterTest, HandleSquareLiesLeftOfThePointAndIsClampedAtBothCorners) {
     draw_handle(make_screen_point(600, 500), 2);
     std::vector<Pixel> expected;
     auto square = [&](int x0, int y0) {
-        for (int y = y0; y < y0 + 5; ++y)
-            for (int x = x0; x < x0 + 5; ++x)
+        for (int y = y0; y < y0 + 5; ++y) {
+            for (int x = x0; x < x0 + 5; ++x) {
                 expected.push_back({x, y});
+            }
+        }
     };
     square(0, 3);        // (0, 0) clamped to (5, 5)
     square(595, 498);    // not centred horizontally: columns x-5..x-1
@@ -144,15 +150,18 @@ TEST_F(RasterTest, ShallowLineGetsOneRunPerRowJoinedEndToEnd) {
 // they draw must be clipped pieces of the same line.
 TEST(RasterGuard, ExtremeCoordinatesDrawOnlyInsideTheBuffer) {
     const int extremes[] = {-32768, -1, 0, 1279, 1280, 1023, 1024, 32767};
-    for (int x1 : extremes)
-        for (int y1 : extremes)
-            for (int x2 : extremes)
+    for (int x1 : extremes) {
+        for (int y1 : extremes) {
+            for (int x2 : extremes) {
                 for (int y2 : extremes) {
                     draw_line(x1, y1, x2, y2);
                     fill_span(x1, x2, y1);
                     plot_dot(x1, y1, CURVE_DOT_WORD);
                     draw_handle(make_screen_point(x1, y1), 3);
                 }
+            }
+        }
+    }
     SUCCEED();
 }
 
@@ -169,8 +178,9 @@ TEST(RasterGuard, ClippedLineMatchesTheVisiblePartOfTheFullLine) {
         if (y >= 0) {
             int lo = static_cast<int>(std::min(acc, next) >> 16);
             int hi = static_cast<int>(std::max(acc, next) >> 16);
-            if (hi == lo)
+            if (hi == lo) {
                 ++hi;
+            }
             EXPECT_EQ(run_on_row(y), std::make_pair(std::max(lo, 0), std::min(hi, FRAME_WIDTH) - 1))
                 << "row " << y;
         }
@@ -207,13 +217,16 @@ TEST(SceneTest, ExtremeScenesComposeWithinTheBuffer) {
     };
     for (const Case& c : {Case{make_screen_point(-32768, 32767), 0, 1017},
                           Case{make_screen_point(32767, -32768), 1270, 3}}) {
-        for (int id : {0, 1, 2, 3, int{PICK_AXIS_A}, int{PICK_AXIS_B}})
+        for (int id : {0, 1, 2, 3, int{PICK_AXIS_A}, int{PICK_AXIS_B}}) {
             set_point_by_id(id, c.point);
+        }
         render_frame();
         std::vector<Pixel> expected;
-        for (int y = c.square_y; y < c.square_y + 5; ++y)
-            for (int x = c.square_x; x < c.square_x + 5; ++x)
+        for (int y = c.square_y; y < c.square_y + 5; ++y) {
+            for (int x = c.square_x; x < c.square_x + 5; ++x) {
                 expected.push_back({x, y});
+            }
+        }
         EXPECT_EQ(drawn_pixels(), expected);
         EXPECT_EQ(pixel_at(c.square_x, c.square_y), 0xFE00FFFFu);
     }

@@ -104,9 +104,9 @@ TEST_F(WindowSystemTest, RegistrationAndCreationFailures) {
               nullptr);
     EXPECT_TRUE(heard.empty());
     create_result = -1;
-    EXPECT_EQ(CreateWindowExA(0, "Test", "", STYLE, 0, 0, 100, 100, nullptr, nullptr, nullptr,
-                              nullptr),
-              nullptr);
+    EXPECT_EQ(
+        CreateWindowExA(0, "Test", "", STYLE, 0, 0, 100, 100, nullptr, nullptr, nullptr, nullptr),
+        nullptr);
     EXPECT_FALSE(headless::window_state().exists);
     EXPECT_EQ(heard, (std::vector<UINT>{WM_CREATE, WM_DESTROY}));
 

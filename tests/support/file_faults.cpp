@@ -29,16 +29,20 @@ FileFault take_fault(FileCall kind) {
     // Every armed fault that matches counts this call, even when another one
     // fires on it, so each keeps its own position in the sequence of calls.
     for (ArmedFault& slot : armed_faults) {
-        if (!slot.armed || (slot.kind != kind && slot.kind != FileCall::any))
+        if (!slot.armed || (slot.kind != kind && slot.kind != FileCall::any)) {
             continue;
-        if (--slot.remaining != 0)
+        }
+        if (--slot.remaining != 0) {
             continue;
-        if (--slot.times == 0)
+        }
+        if (--slot.times == 0) {
             slot.armed = false;
-        else
+        } else {
             slot.remaining = 1;  // the next matching call fails as well
-        if (!result.fire)
+        }
+        if (!result.fire) {
             result = FileFault{true, slot.error, slot.partial_bytes};
+        }
     }
     return result;
 }
@@ -47,8 +51,9 @@ FileFault take_fault(FileCall kind) {
 
 bool file_fault_arm(FileCall kind, std::uint32_t nth, DWORD error, DWORD partial_bytes,
                     std::uint32_t times) {
-    if (nth == 0 || times == 0)
+    if (nth == 0 || times == 0) {
         return false;
+    }
     for (ArmedFault& slot : armed_faults) {
         if (!slot.armed) {
             slot = ArmedFault{true, kind, nth, times, error, partial_bytes};
@@ -59,26 +64,29 @@ bool file_fault_arm(FileCall kind, std::uint32_t nth, DWORD error, DWORD partial
 }
 
 void file_fault_reset() {
-    for (ArmedFault& slot : armed_faults)
+    for (ArmedFault& slot : armed_faults) {
         slot = ArmedFault{};
-    for (std::uint32_t& count : call_counts)
+    }
+    for (std::uint32_t& count : call_counts) {
         count = 0;
+    }
     total_calls = 0;
 }
 
 std::uint32_t file_call_count(FileCall kind) {
-    if (kind == FileCall::any)
+    if (kind == FileCall::any) {
         return total_calls;
+    }
     return call_counts[static_cast<int>(kind)];
 }
 
 int file_faults_pending() {
     int pending = 0;
-    for (const ArmedFault& slot : armed_faults)
+    for (const ArmedFault& slot : armed_faults) {
         pending += slot.armed ? 1 : 0;
+    }
     return pending;
 }
-
 
 // The wrappers: each counts its call and, when a fault fires, fails the way
 // the real call would; otherwise it is the real call (__real_X is X).
@@ -94,8 +102,8 @@ HANDLE __wrap_CreateFileA(LPCSTR file_name, DWORD desired_access, DWORD share_mo
         SetLastError(fault.error);
         return INVALID_HANDLE_VALUE;  // NOLINT(performance-no-int-to-ptr)
     }
-    return __real_CreateFileA(file_name, desired_access, share_mode, security,
-                              creation_disposition, flags_and_attributes, template_file);
+    return __real_CreateFileA(file_name, desired_access, share_mode, security, creation_disposition,
+                              flags_and_attributes, template_file);
 }
 
 BOOL __real_WriteFile(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED);
@@ -106,7 +114,8 @@ BOOL __wrap_WriteFile(HANDLE file, LPCVOID buffer, DWORD bytes_to_write, LPDWORD
         return __real_WriteFile(file, buffer, bytes_to_write, bytes_written, overlapped);
     }
     // Like a disk that fills up mid-write: part of the data, then the error.
-    const DWORD partial = fault.partial_bytes < bytes_to_write ? fault.partial_bytes : bytes_to_write;
+    const DWORD partial =
+        fault.partial_bytes < bytes_to_write ? fault.partial_bytes : bytes_to_write;
     if (partial > 0) {
         (void)__real_WriteFile(file, buffer, partial, bytes_written, overlapped);
     } else if (bytes_written != nullptr) {

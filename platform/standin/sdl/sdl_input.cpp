@@ -2,38 +2,32 @@
 
 namespace {
 
-// Virtual-key codes the stand-in header does not name.
-constexpr int VK_PAUSE = 0x13;
-constexpr int VK_CAPITAL = 0x14;
-constexpr int VK_PRIOR = 0x21;
-constexpr int VK_NEXT = 0x22;
-constexpr int VK_END = 0x23;
-constexpr int VK_HOME = 0x24;
-constexpr int VK_SNAPSHOT = 0x2C;
-constexpr int VK_INSERT = 0x2D;
-constexpr int VK_LWIN = 0x5B;
-constexpr int VK_RWIN = 0x5C;
-constexpr int VK_APPS = 0x5D;
-constexpr int VK_NUMPAD0 = 0x60;
-constexpr int VK_MULTIPLY = 0x6A;
-constexpr int VK_ADD = 0x6B;
-constexpr int VK_SUBTRACT = 0x6D;
-constexpr int VK_DECIMAL = 0x6E;
-constexpr int VK_DIVIDE = 0x6F;
+// SDL keys and the Windows virtual-key codes of the same keys, beyond the
+// letters, digits, function keys and keypad digits 1-9 (ranges below).
+struct KeyPair {
+    SDL_Keycode sdl;
+    int vk;
+};
+constexpr KeyPair KEY_PAIRS[] = {
+    {SDLK_BACKSPACE, VK_BACK},  {SDLK_TAB, VK_TAB},        {SDLK_RETURN, VK_RETURN},
+    {SDLK_KP_ENTER, VK_RETURN}, {SDLK_ESCAPE, VK_ESCAPE},  {SDLK_SPACE, VK_SPACE},
+    {SDLK_DELETE, VK_DELETE},   {SDLK_INSERT, 0x2D},       {SDLK_HOME, 0x24},
+    {SDLK_END, 0x23},           {SDLK_PAGEUP, 0x21},       {SDLK_PAGEDOWN, 0x22},
+    {SDLK_LEFT, VK_LEFT},       {SDLK_UP, VK_UP},          {SDLK_RIGHT, VK_RIGHT},
+    {SDLK_DOWN, VK_DOWN},       {SDLK_LSHIFT, VK_SHIFT},   {SDLK_RSHIFT, VK_SHIFT},
+    {SDLK_LCTRL, VK_CONTROL},   {SDLK_RCTRL, VK_CONTROL},  {SDLK_LALT, VK_MENU},
+    {SDLK_RALT, VK_MENU},       {SDLK_LGUI, 0x5B},         {SDLK_RGUI, 0x5C},
+    {SDLK_APPLICATION, 0x5D},   {SDLK_PAUSE, 0x13},        {SDLK_CAPSLOCK, 0x14},
+    {SDLK_PRINTSCREEN, 0x2C},   {SDLK_NUMLOCKCLEAR, 0x90}, {SDLK_SCROLLLOCK, 0x91},
+    {SDLK_KP_0, 0x60},          {SDLK_KP_MULTIPLY, 0x6A},  {SDLK_KP_PLUS, 0x6B},
+    {SDLK_KP_MINUS, 0x6D},      {SDLK_KP_PERIOD, 0x6E},    {SDLK_KP_DIVIDE, 0x6F},
+    {SDLK_SEMICOLON, 0xBA},     {SDLK_EQUALS, 0xBB},  // the OEM keys of a US layout
+    {SDLK_COMMA, 0xBC},         {SDLK_MINUS, 0xBD},        {SDLK_PERIOD, 0xBE},
+    {SDLK_SLASH, 0xBF},         {SDLK_BACKQUOTE, 0xC0},    {SDLK_LEFTBRACKET, 0xDB},
+    {SDLK_BACKSLASH, 0xDC},     {SDLK_RIGHTBRACKET, 0xDD}, {SDLK_QUOTE, 0xDE},
+};
+constexpr int VK_NUMPAD1 = 0x61;
 constexpr int VK_F10 = 0x79;
-constexpr int VK_NUMLOCK = 0x90;
-constexpr int VK_SCROLL = 0x91;
-constexpr int VK_OEM_1 = 0xBA;       // ;:
-constexpr int VK_OEM_PLUS = 0xBB;    // =+
-constexpr int VK_OEM_COMMA = 0xBC;   // ,<
-constexpr int VK_OEM_MINUS = 0xBD;   // -_
-constexpr int VK_OEM_PERIOD = 0xBE;  // .>
-constexpr int VK_OEM_2 = 0xBF;       // /?
-constexpr int VK_OEM_3 = 0xC0;       // `~
-constexpr int VK_OEM_4 = 0xDB;       // [{
-constexpr int VK_OEM_5 = 0xDC;       // \|
-constexpr int VK_OEM_6 = 0xDD;       // ]}
-constexpr int VK_OEM_7 = 0xDE;       // '"
 
 // Key-message lparam bits: repeat count in bits 0-15, then the context code
 // (Alt held), the previous key state and the transition state.
@@ -87,102 +81,14 @@ int virtual_key_for(SDL_Keycode key) {
         return VK_F1 + 12 + (key - SDLK_F13);
     }
     if (key >= SDLK_KP_1 && key <= SDLK_KP_9) {
-        return VK_NUMPAD0 + 1 + (key - SDLK_KP_1);
+        return VK_NUMPAD1 + (key - SDLK_KP_1);
     }
-    switch (key) {
-        case SDLK_BACKSPACE:
-            return VK_BACK;
-        case SDLK_TAB:
-            return VK_TAB;
-        case SDLK_RETURN:
-        case SDLK_KP_ENTER:
-            return VK_RETURN;
-        case SDLK_ESCAPE:
-            return VK_ESCAPE;
-        case SDLK_SPACE:
-            return VK_SPACE;
-        case SDLK_DELETE:
-            return VK_DELETE;
-        case SDLK_INSERT:
-            return VK_INSERT;
-        case SDLK_HOME:
-            return VK_HOME;
-        case SDLK_END:
-            return VK_END;
-        case SDLK_PAGEUP:
-            return VK_PRIOR;
-        case SDLK_PAGEDOWN:
-            return VK_NEXT;
-        case SDLK_LEFT:
-            return VK_LEFT;
-        case SDLK_UP:
-            return VK_UP;
-        case SDLK_RIGHT:
-            return VK_RIGHT;
-        case SDLK_DOWN:
-            return VK_DOWN;
-        case SDLK_LSHIFT:
-        case SDLK_RSHIFT:
-            return VK_SHIFT;
-        case SDLK_LCTRL:
-        case SDLK_RCTRL:
-            return VK_CONTROL;
-        case SDLK_LALT:
-        case SDLK_RALT:
-            return VK_MENU;
-        case SDLK_LGUI:
-            return VK_LWIN;
-        case SDLK_RGUI:
-            return VK_RWIN;
-        case SDLK_APPLICATION:
-            return VK_APPS;
-        case SDLK_PAUSE:
-            return VK_PAUSE;
-        case SDLK_CAPSLOCK:
-            return VK_CAPITAL;
-        case SDLK_PRINTSCREEN:
-            return VK_SNAPSHOT;
-        case SDLK_NUMLOCKCLEAR:
-            return VK_NUMLOCK;
-        case SDLK_SCROLLLOCK:
-            return VK_SCROLL;
-        case SDLK_KP_0:
-            return VK_NUMPAD0;
-        case SDLK_KP_MULTIPLY:
-            return VK_MULTIPLY;
-        case SDLK_KP_PLUS:
-            return VK_ADD;
-        case SDLK_KP_MINUS:
-            return VK_SUBTRACT;
-        case SDLK_KP_PERIOD:
-            return VK_DECIMAL;
-        case SDLK_KP_DIVIDE:
-            return VK_DIVIDE;
-        case SDLK_SEMICOLON:
-            return VK_OEM_1;
-        case SDLK_EQUALS:
-            return VK_OEM_PLUS;
-        case SDLK_COMMA:
-            return VK_OEM_COMMA;
-        case SDLK_MINUS:
-            return VK_OEM_MINUS;
-        case SDLK_PERIOD:
-            return VK_OEM_PERIOD;
-        case SDLK_SLASH:
-            return VK_OEM_2;
-        case SDLK_BACKQUOTE:
-            return VK_OEM_3;
-        case SDLK_LEFTBRACKET:
-            return VK_OEM_4;
-        case SDLK_BACKSLASH:
-            return VK_OEM_5;
-        case SDLK_RIGHTBRACKET:
-            return VK_OEM_6;
-        case SDLK_QUOTE:
-            return VK_OEM_7;
-        default:
-            return 0;
+    for (const KeyPair& pair : KEY_PAIRS) {
+        if (pair.sdl == key) {
+            return pair.vk;
+        }
     }
+    return 0;
 }
 
 InputMessage translate_event(const SDL_Event& event, Uint32 window_id, int client_width,

@@ -1,5 +1,6 @@
 #include "platform/standin/sdl/x11_shared_image.h"
 
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
@@ -57,13 +58,6 @@ int note_attach_error(Display*, XErrorEvent*) {
 std::size_t page_size() {
     const long size = sysconf(_SC_PAGESIZE);
     return size > 0 ? static_cast<std::size_t>(size) : 4096;
-}
-
-bool host_is_little_endian() {
-    const std::uint32_t probe = 1;
-    std::uint8_t first_byte = 0;
-    std::memcpy(&first_byte, &probe, 1);
-    return first_byte == 1;
 }
 
 // Finds the X11 window behind an SDL window and checks that it shows 24-bit
@@ -147,7 +141,7 @@ bool attach_window(int pitch_words) {
     if (sharing.image == nullptr) {
         return false;
     }
-    const int host_order = host_is_little_endian() ? LSBFirst : MSBFirst;
+    const int host_order = std::endian::native == std::endian::little ? LSBFirst : MSBFirst;
     if (sharing.image->bits_per_pixel != 32 ||
         sharing.image->bytes_per_line != static_cast<int>(row_bytes) ||
         sharing.image->byte_order != host_order) {
@@ -226,9 +220,8 @@ bool present_shared_image(SDL_Window* window, const FrameImage& image) {
         (first_address - reinterpret_cast<std::uintptr_t>(shared.start)) / BYTES_PER_WORD;
     const auto pitch = static_cast<std::size_t>(sharing.pitch_words);
     XShmPutImage(sharing.display, sharing.x_window, sharing.gc, sharing.image,
-                 static_cast<int>(offset_words % pitch), static_cast<int>(offset_words / pitch),
-                 0, 0, static_cast<unsigned>(image.width),
-                 static_cast<unsigned>(image.height), False);
+                 static_cast<int>(offset_words % pitch), static_cast<int>(offset_words / pitch), 0,
+                 0, static_cast<unsigned>(image.width), static_cast<unsigned>(image.height), False);
     // Done reading before the caller draws the next frame into the image.
     XSync(sharing.display, False);
     return true;
