@@ -126,16 +126,39 @@ BOOL __wrap_WriteFile(HANDLE file, LPCVOID buffer, DWORD bytes_to_write, LPDWORD
 }
 
 BOOL __real_FlushFileBuffers(HANDLE);
-BOOL __wrap_FlushFileBuffers(HANDLE file) {
-    const FileFault fault = take_fault(FileCall::flush);
+BOOL __real_CloseHandle(HANDLE);
+BOOL __real_MoveFileExA(LPCSTR, LPCSTR, DWORD);
+BOOL __real_DeleteFileA(LPCSTR);
+
+}  // extern "C"
+
+namespace {
+
+// A call that either fails with nothing done, or is the real call.
+template <auto real, typename... Args>
+BOOL fail_or_call(FileCall kind, Args... args) {
+    const FileFault fault = take_fault(kind);
     if (fault.fire) {
         SetLastError(fault.error);
         return FALSE;
     }
-    return __real_FlushFileBuffers(file);
+    return real(args...);
 }
 
-BOOL __real_CloseHandle(HANDLE);
+}  // namespace
+
+extern "C" {
+
+BOOL __wrap_FlushFileBuffers(HANDLE file) {
+    return fail_or_call<__real_FlushFileBuffers>(FileCall::flush, file);
+}
+BOOL __wrap_MoveFileExA(LPCSTR existing_name, LPCSTR new_name, DWORD flags) {
+    return fail_or_call<__real_MoveFileExA>(FileCall::move, existing_name, new_name, flags);
+}
+BOOL __wrap_DeleteFileA(LPCSTR file_name) {
+    return fail_or_call<__real_DeleteFileA>(FileCall::remove, file_name);
+}
+
 BOOL __wrap_CloseHandle(HANDLE object) {
     const FileFault fault = take_fault(FileCall::close);
     // A failed close still releases the descriptor, as close(2) does.
@@ -145,26 +168,6 @@ BOOL __wrap_CloseHandle(HANDLE object) {
         return FALSE;
     }
     return closed;
-}
-
-BOOL __real_MoveFileExA(LPCSTR, LPCSTR, DWORD);
-BOOL __wrap_MoveFileExA(LPCSTR existing_name, LPCSTR new_name, DWORD flags) {
-    const FileFault fault = take_fault(FileCall::move);
-    if (fault.fire) {
-        SetLastError(fault.error);
-        return FALSE;
-    }
-    return __real_MoveFileExA(existing_name, new_name, flags);
-}
-
-BOOL __real_DeleteFileA(LPCSTR);
-BOOL __wrap_DeleteFileA(LPCSTR file_name) {
-    const FileFault fault = take_fault(FileCall::remove);
-    if (fault.fire) {
-        SetLastError(fault.error);
-        return FALSE;
-    }
-    return __real_DeleteFileA(file_name);
 }
 
 }  // extern "C"
