@@ -16,6 +16,7 @@
 #include <emscripten/html5.h>
 
 #include "platform/standin/backend.h"
+#include "platform/standin/web/web_library.h"
 #include "platform/standin/web/web_present.h"
 
 namespace {
@@ -39,74 +40,12 @@ bool window_open = false;
 int client_width = 0;
 int client_height = 0;
 
-}  // namespace
-
-// NOLINTBEGIN: JavaScript bodies
-EM_JS(void, page_title, (const char* text), { Module.page.title(UTF8ToString(text)); });
-EM_JS(void, page_running, (), { Module.page.running(); });
-EM_JS(void, page_message, (const char* text), { Module.page.message(UTF8ToString(text)); });
-EM_JS(void, page_ended, (int code), { Module.page.ended(code); });
-EM_JS(void, page_exported, (const char* name), {
-    Module.page.exported(FS.readFile(UTF8ToString(name)));
-});
-
-// The canvas pixel under a pointer at (client_x, client_y) in the page's CSS
-// pixels, packed as x | y << 16, or -1 outside the canvas. Right at any zoom,
-// device pixel ratio or scroll position: the canvas's box is measured now.
-EM_JS(int, editor_pixel, (int client_x, int client_y, int width, int height), {
-    const canvas = document.getElementById('editor');
-    if (!canvas) {
-        return -1;
-    }
-    const box = canvas.getBoundingClientRect();
-    if (box.width <= 0 || box.height <= 0) {
-        return -1;
-    }
-    const x = Math.floor((client_x - box.left) * width / box.width);
-    const y = Math.floor((client_y - box.top) * height / box.height);
-    if (x < 0 || y < 0 || x >= width || y >= height) {
-        return -1;
-    }
-    return x | (y << 16);
-});
-
-EM_JS(void, focus_editor, (), {
-    const canvas = document.getElementById('editor');
-    if (canvas && document.activeElement !== canvas) {
-        canvas.focus({preventScroll: true});
-    }
-});
-
-// Touch and pen do nothing: cancelling their pointerdown suppresses the mouse
-// events a browser would make up from them, whose implicit capture would
-// deliver a release that happened outside the editor.
-EM_JS(void, ignore_touch_and_pen, (int on), {
-    const canvas = document.getElementById('editor');
-    if (!canvas) {
-        return;
-    }
-    if (!Module.ignoreNonMouse) {
-        Module.ignoreNonMouse = (event) => {
-            if (event.pointerType !== 'mouse') {
-                event.preventDefault();
-            }
-        };
-    }
-    if (on) {
-        canvas.addEventListener('pointerdown', Module.ignoreNonMouse);
-    } else {
-        canvas.removeEventListener('pointerdown', Module.ignoreNonMouse);
-    }
-});
-// NOLINTEND
-
-namespace {
-
 EM_BOOL on_mouse(int event_type, const EmscriptenMouseEvent* event, void* /*user_data*/) {
     if (event_type == EMSCRIPTEN_EVENT_MOUSEDOWN) {
-        focus_editor();
+        kestrovan_focus_editor();
     }
-    const int position = editor_pixel(event->clientX, event->clientY, client_width, client_height);
+    const int position =
+        kestrovan_editor_pixel(event->clientX, event->clientY, client_width, client_height);
     if (position >= 0) {
         const LPARAM lparam = static_cast<LPARAM>(position);
         const bool left = event->button == LEFT_BUTTON;
@@ -171,13 +110,13 @@ void take_input(bool on) {
     emscripten_set_mouseup_callback(EDITOR, nullptr, EM_FALSE, mouse);
     emscripten_set_keydown_callback(EDITOR, nullptr, EM_FALSE, key);
     emscripten_set_keyup_callback(EDITOR, nullptr, EM_FALSE, key);
-    ignore_touch_and_pen(on ? 1 : 0);
+    kestrovan_ignore_touch_and_pen(on ? 1 : 0);
 }
 
 // An export is complete once its replacing rename onto object.3ds succeeded.
 void on_file_moved(const char* new_name) {
     if (std::strcmp(new_name, EXPORTED_FILE) == 0) {
-        page_exported(new_name);
+        kestrovan_page_exported(new_name);
     }
 }
 
@@ -194,7 +133,7 @@ bool backend_create_window(const char* caption, int /*x*/, int /*y*/, int width,
     window_open = true;
     client_width = width;
     client_height = height;
-    page_title(caption);
+    kestrovan_page_title(caption);
     set_file_moved_handler(on_file_moved);
     take_input(true);
     return true;
@@ -202,8 +141,8 @@ bool backend_create_window(const char* caption, int /*x*/, int /*y*/, int width,
 
 void backend_show_window(bool visible) {
     if (window_open && visible) {
-        focus_editor();
-        page_running();
+        kestrovan_focus_editor();
+        kestrovan_page_running();
     }
 }
 
@@ -234,11 +173,11 @@ void backend_sleep(DWORD milliseconds) {
 
 void backend_exit_process(UINT exit_code) {
     backend_destroy_window();
-    page_ended(static_cast<int>(exit_code));
+    kestrovan_page_ended(static_cast<int>(exit_code));
     emscripten_force_exit(static_cast<int>(exit_code));
 }
 
 int backend_message_box(const char* text, const char* /*caption*/, UINT /*type*/) {
-    page_message(text);
+    kestrovan_page_message(text);
     return 1;  // IDOK
 }

@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include <emscripten.h>
+#include "platform/standin/web/web_library.h"
 
 namespace {
 
@@ -29,44 +29,19 @@ void swizzle_rows(const FrameImage& image) {
         std::uint32_t* to = rgba_words + static_cast<std::ptrdiff_t>(y) * width;
         for (int x = 0; x < width; ++x) {
             const std::uint32_t word = from[x];
-            to[x] = 0xFF000000u | ((word & 0xFFu) << 16) | (word & 0xFF00u) |
-                    ((word >> 16) & 0xFFu);
+            to[x] =
+                0xFF000000u | ((word & 0xFFu) << 16) | (word & 0xFF00u) | ((word >> 16) & 0xFFu);
         }
     }
 }
 
 }  // namespace
 
-// The context is opaque: alpha is always 255, and the compositor need not blend.
-// NOLINTBEGIN: JavaScript bodies
-EM_JS(int, js_open_editor_canvas, (int width, int height), {
-    const canvas = document.getElementById('editor');
-    if (!(canvas instanceof HTMLCanvasElement)) {
-        return 0;
-    }
-    if (canvas.width != width) canvas.width = width;
-    if (canvas.height != height) canvas.height = height;
-    const context = canvas.getContext('2d', {alpha: false});
-    if (!context) {
-        return 0;
-    }
-    Module.editorContext = context;
-    return 1;
-});
-
-EM_JS(void, js_put_image, (const void* rgba, int width, int height), {
-    const bytes = new Uint8ClampedArray(HEAPU8.buffer, rgba, width * height * 4);
-    Module.editorContext.putImageData(new ImageData(bytes, width, height), 0, 0);
-});
-
-EM_JS(void, js_close_editor_canvas, (), { Module.editorContext = null; });
-// NOLINTEND
-
 bool open_editor_canvas(int width, int height) {
     if (width <= 0 || height <= 0 || width > MAX_WIDTH || height > MAX_HEIGHT) {
         return false;
     }
-    canvas_open = js_open_editor_canvas(width, height) != 0;
+    canvas_open = kestrovan_open_canvas(width, height) != 0;
     return canvas_open;
 }
 
@@ -76,12 +51,12 @@ void present_to_editor(const FrameImage& image) {
         return;
     }
     swizzle_rows(image);
-    js_put_image(rgba_words, image.width, image.height);
+    kestrovan_put_image(rgba_words, image.width, image.height);
 }
 
 void close_editor_canvas() {
     if (canvas_open) {
-        js_close_editor_canvas();
+        kestrovan_close_canvas();
         canvas_open = false;
     }
 }

@@ -1,0 +1,23 @@
+// The calls into web_library.js, the back end's JavaScript.
+#pragma once
+
+extern "C" {
+
+// The page's hooks (Module.page).
+void kestrovan_page_title(const char* text);
+void kestrovan_page_running();
+void kestrovan_page_message(const char* text);
+void kestrovan_page_ended(int code);
+void kestrovan_page_exported(const char* file_name);
+
+// <canvas id="editor">: 1 if it exists and has a 2D context (kept as
+// Module.editorContext), else 0.
+int kestrovan_open_canvas(int width, int height);
+void kestrovan_put_image(const void* rgba, int width, int height);
+void kestrovan_close_canvas();
+
+// Input helpers.
+int kestrovan_editor_pixel(int client_x, int client_y, int width, int height);
+void kestrovan_focus_editor();
+void kestrovan_ignore_touch_and_pen(int on);
+}

@@ -1,0 +1,103 @@
+// The JavaScript half of the browser back end (linked with --js-library;
+// declared for C++ in web_library.h). Written as plain functions without the
+// newest syntax: Debian's Emscripten copies them as text and parses the result
+// with an older JavaScript parser. It reaches the page in two ways: the
+// canvas <canvas id="editor"> by its id, and everything else through the
+// hooks the page passes in as Module.page (see web_backend.cpp).
+mergeInto(LibraryManager.library, {
+  // ---- The page's hooks ------------------------------------------------------
+  kestrovan_page_title: function(text) {
+    Module.page.title(UTF8ToString(text));
+  },
+  kestrovan_page_running: function() {
+    Module.page.running();
+  },
+  kestrovan_page_message: function(text) {
+    Module.page.message(UTF8ToString(text));
+  },
+  kestrovan_page_ended: function(code) {
+    Module.page.ended(code);
+  },
+  // A copy of the file's bytes as they are now in the in-memory file system.
+  kestrovan_page_exported__deps: ['$FS'],
+  kestrovan_page_exported: function(name) {
+    Module.page.exported(FS.readFile(UTF8ToString(name)));
+  },
+
+  // ---- The editor canvas -----------------------------------------------------
+  // Opaque 2D context: alpha is always 255 and the compositor need not blend.
+  kestrovan_open_canvas: function(width, height) {
+    const canvas = document.getElementById('editor');
+    if (!(canvas instanceof HTMLCanvasElement)) {
+      return 0;
+    }
+    if (canvas.width !== width) {
+      canvas.width = width;
+    }
+    if (canvas.height !== height) {
+      canvas.height = height;
+    }
+    const context = canvas.getContext('2d', { alpha: false });
+    if (!context) {
+      return 0;
+    }
+    Module.editorContext = context;
+    return 1;
+  },
+  // The RGBA bytes stay in wasm memory; ImageData only views them.
+  kestrovan_put_image: function(rgba, width, height) {
+    const bytes = new Uint8ClampedArray(HEAPU8.buffer, rgba, width * height * 4);
+    Module.editorContext.putImageData(new ImageData(bytes, width, height), 0, 0);
+  },
+  kestrovan_close_canvas: function() {
+    Module.editorContext = null;
+  },
+
+  // ---- Input -----------------------------------------------------------------
+  // The canvas pixel under a pointer at (clientX, clientY), packed as
+  // x | y << 16, or -1 outside the canvas. The canvas's box is measured now,
+  // so this is right at any zoom, device pixel ratio or scroll position.
+  kestrovan_editor_pixel: function(clientX, clientY, width, height) {
+    const canvas = document.getElementById('editor');
+    if (!canvas) {
+      return -1;
+    }
+    const box = canvas.getBoundingClientRect();
+    if (box.width <= 0 || box.height <= 0) {
+      return -1;
+    }
+    const x = Math.floor((clientX - box.left) * width / box.width);
+    const y = Math.floor((clientY - box.top) * height / box.height);
+    if (x < 0 || y < 0 || x >= width || y >= height) {
+      return -1;
+    }
+    return x | (y << 16);
+  },
+  kestrovan_focus_editor: function() {
+    const canvas = document.getElementById('editor');
+    if (canvas && document.activeElement !== canvas) {
+      canvas.focus({ preventScroll: true });
+    }
+  },
+  // Touch and pen do nothing: cancelling their pointerdown suppresses the
+  // mouse events a browser makes up from them, whose implicit capture would
+  // deliver a release that happened outside the editor.
+  kestrovan_ignore_touch_and_pen: function(on) {
+    const canvas = document.getElementById('editor');
+    if (!canvas) {
+      return;
+    }
+    if (!Module.ignoreNonMouse) {
+      Module.ignoreNonMouse = function(event) {
+        if (event.pointerType !== 'mouse') {
+          event.preventDefault();
+        }
+      };
+    }
+    if (on) {
+      canvas.addEventListener('pointerdown', Module.ignoreNonMouse);
+    } else {
+      canvas.removeEventListener('pointerdown', Module.ignoreNonMouse);
+    }
+  },
+});
