@@ -62,7 +62,7 @@ export async function startBrowser(root, headers = {}) {
 
 // Opens the page in a new tab. Any page error or failed request fails the test.
 export async function openPage(browser, url, { width = 1840, height = 1100, deviceScaleFactor = 1,
-  beforeLoad = null } = {}) {
+  hasTouch = false, beforeLoad = null } = {}) {
   const page = await browser.newPage();
   const problems = [];
   page.on('pageerror', (error) => problems.push(`page error: ${error.message}`));
@@ -73,7 +73,7 @@ export async function openPage(browser, url, { width = 1840, height = 1100, devi
     }
   });
   page.problems = problems;
-  await page.setViewport({ width, height, deviceScaleFactor });
+  await page.setViewport({ width, height, deviceScaleFactor, hasTouch });
   if (beforeLoad !== null) {
     await page.evaluateOnNewDocument(beforeLoad);
   }
@@ -277,7 +277,11 @@ export async function runGroups(groups) {
       process.exit(2);
     }
     const started = Date.now();
-    check(fs.existsSync(path.join(site, 'index.html')), `no site at ${site} (make web builds it)`);
+    if (!fs.existsSync(path.join(site, 'index.html'))) {
+      console.error(`FAIL ${name}: no site at ${site} (make web builds it)`);
+      failed += 1;
+      continue;
+    }
     const session = await startBrowser(path.resolve(site));
     try {
       await group({ ...session, frameCheck: path.resolve(frameCheck) });
