@@ -62,7 +62,7 @@ export async function startBrowser(root, headers = {}) {
 
 // Opens the page in a new tab. Any page error or failed request fails the test.
 export async function openPage(browser, url, { width = 1840, height = 1100, deviceScaleFactor = 1,
-  hasTouch = false, beforeLoad = null } = {}) {
+  beforeLoad = null } = {}) {
   const page = await browser.newPage();
   const problems = [];
   page.on('pageerror', (error) => problems.push(`page error: ${error.message}`));
@@ -73,7 +73,7 @@ export async function openPage(browser, url, { width = 1840, height = 1100, devi
     }
   });
   page.problems = problems;
-  await page.setViewport({ width, height, deviceScaleFactor, hasTouch });
+  await page.setViewport({ width, height, deviceScaleFactor });
   if (beforeLoad !== null) {
     await page.evaluateOnNewDocument(beforeLoad);
   }
