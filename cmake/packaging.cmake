@@ -19,7 +19,6 @@ set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
 add_subdirectory(packaging)
 
 set(CPACK_PACKAGE_NAME kestrovan)
-set(CPACK_PACKAGE_VENDOR "Kestrovan developers")
 set(CPACK_PACKAGE_CONTACT ${KESTROVAN_MAINTAINER})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "tiny lathe modeller that revolves a curve into a 3D mesh")
 set(CPACK_PACKAGE_DESCRIPTION
@@ -28,7 +27,6 @@ two ends of a rotation axis in one window; drag them with the mouse. Tab
 revolves the profile about the axis into a closed triangle mesh and saves it
 as object.3ds, a 3D Studio file that Blender and other 3D programs open.
 Escape quits.")
-set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_SOURCE_GENERATOR "")
 if(WIN32)
   # The exe goes in as built, so the zip holds exactly what the wine tests ran.
