@@ -46,14 +46,17 @@ package: deps windows
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
+# Both builds are configured so the fuzzer's sources are checked too.
 lint: deps
 	cmake --preset default
-	scripts/lint build/default
+	$(FUZZ_CONFIGURE)
+	scripts/lint build/default build/fuzz
 
 # The message fuzzer (clang, libFuzzer, address and undefined-behaviour
 # sanitizers) run over a bounded number of inputs; about a minute here.
 FUZZ_RUNS ?= 5000
+FUZZ_CONFIGURE = cmake -S fuzz -B build/fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo
 fuzz: deps
-	cmake -S fuzz -B build/fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	$(FUZZ_CONFIGURE)
 	cmake --build build/fuzz -j $(JOBS)
 	scripts/fuzz build/fuzz/message_fuzzer $(FUZZ_RUNS)

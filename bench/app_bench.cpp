@@ -6,7 +6,7 @@
 
 #include "app/program.h"
 #include "canvas/scene.h"
-#include "platform/headless/headless_backend.h"
+#include "platform/standin/headless/headless.h"
 
 namespace {
 
@@ -16,8 +16,7 @@ void headless_frame_loop(benchmark::State& state) {
     for (auto _ : state) {
         headless::reset();
         reset_editor_scene();
-        headless::set_recording(false);
-        headless::set_present_hook([](const PresentRequest&, std::uint64_t number) {
+        headless::set_present_hook([](const FrameImage&, std::uint64_t number) {
             if (number == FRAMES) {
                 headless::send_key(VK_ESCAPE);
             }

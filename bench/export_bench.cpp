@@ -57,8 +57,9 @@ void BM_export_to_disk(benchmark::State& state) {
     const bool written = std::filesystem::file_size("object.3ds") == 10921;
     std::filesystem::current_path(previous);
     std::filesystem::remove_all(pattern);
-    if (!written)
+    if (!written) {
         state.SkipWithError("object.3ds was not written");
+    }
 }
 BENCHMARK(BM_export_to_disk)
     ->Name("export_to_disk")

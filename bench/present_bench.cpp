@@ -28,7 +28,7 @@
 
 #include "canvas/frame.h"
 #include "canvas/pixel_buffer.h"
-#include "platform/sdl/sdl_present.h"
+#include "platform/standin/sdl/sdl_present.h"
 
 // Xlib's headers define short macros (None, Bool, Status); they come last.
 #include <X11/Xlib.h>
@@ -47,8 +47,7 @@ bool display_named() {
     return display != nullptr && display[0] != '\0';
 }
 
-const PresentRequest WHOLE_FRAME = {pixel_buffer.words, FRAME_WIDTH, 0, 0,
-                                    FRAME_WIDTH,        FRAME_HEIGHT};
+const FrameImage WHOLE_FRAME = {pixel_buffer.words, FRAME_WIDTH, FRAME_WIDTH, FRAME_HEIGHT};
 
 // ---- SDL ------------------------------------------------------------------------
 
@@ -93,8 +92,7 @@ SDL_Window* window_or_skip(benchmark::State& state) {
 }
 
 // Presents `request` once per iteration, draining SDL's events now and then.
-void present_repeatedly(benchmark::State& state, SDL_Window* window,
-                        const PresentRequest& request) {
+void present_repeatedly(benchmark::State& state, SDL_Window* window, const FrameImage& request) {
     int pass = 0;
     for (auto _ : state) {
         if (!present_to_window(window, request)) {
@@ -127,8 +125,7 @@ void BM_present_surface_copy(benchmark::State& state) {
     render_frame();
     const std::vector<std::uint32_t> heap_frame(std::begin(pixel_buffer.words),
                                                 std::end(pixel_buffer.words));
-    const PresentRequest request = {heap_frame.data(), FRAME_WIDTH, 0, 0,
-                                    FRAME_WIDTH,       FRAME_HEIGHT};
+    const FrameImage request = {heap_frame.data(), FRAME_WIDTH, FRAME_WIDTH, FRAME_HEIGHT};
     present_repeatedly(state, window, request);
 }
 

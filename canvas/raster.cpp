@@ -41,12 +41,14 @@ void fill_span(int xa, int xb, int y) {
     const int hi = std::max(xa, xb);
     // 64-bit so ends at opposite extremes of int cannot overflow.
     std::int64_t end = hi == lo ? std::int64_t{lo} + 1 : std::int64_t{hi};
-    if (y < 0 || y >= FRAME_HEIGHT)
+    if (y < 0 || y >= FRAME_HEIGHT) {
         return;
+    }
     const std::int64_t first = std::max<std::int64_t>(lo, 0);
     end = std::min<std::int64_t>(end, FRAME_WIDTH);
-    if (first >= end)
+    if (first >= end) {
         return;
+    }
     std::fill_n(row_start(y) + first, end - first, LINE_WORD);
 }
 
@@ -82,7 +84,8 @@ void draw_line(int x1, int y1, int x2, int y2) {
 }
 
 void plot_dot(int x, int y, std::uint32_t word) {
-    if (!inside_frame(x, y))
+    if (!inside_frame(x, y)) {
         return;
+    }
     pixel_buffer.words[y * FRAME_WIDTH + x] = word;
 }

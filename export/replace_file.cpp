@@ -26,22 +26,28 @@ bool temporary_name_for(const char* file_name, DWORD process_id, std::uint32_t s
     constexpr char SUFFIX[] = ".tmp";
     // prefix, 8 digits, '-', 8 digits, suffix and the terminator
     constexpr int TAIL = (sizeof PREFIX - 1) + 8 + 1 + 8 + (sizeof SUFFIX - 1) + 1;
-    if (directory_length + TAIL > NAME_CAPACITY)
+    if (directory_length + TAIL > NAME_CAPACITY) {
         return false;
+    }
 
     int at = 0;
-    for (int i = 0; i < directory_length; ++i)
+    for (int i = 0; i < directory_length; ++i) {
         name[at++] = file_name[i];
-    for (int i = 0; PREFIX[i] != '\0'; ++i)
+    }
+    for (int i = 0; PREFIX[i] != '\0'; ++i) {
         name[at++] = PREFIX[i];
+    }
     constexpr char DIGITS[] = "0123456789abcdef";
-    for (int shift = 28; shift >= 0; shift -= 4)
+    for (int shift = 28; shift >= 0; shift -= 4) {
         name[at++] = DIGITS[(process_id >> shift) & 0xF];
+    }
     name[at++] = '-';
-    for (int shift = 28; shift >= 0; shift -= 4)
+    for (int shift = 28; shift >= 0; shift -= 4) {
         name[at++] = DIGITS[(serial >> shift) & 0xF];
-    for (int i = 0; SUFFIX[i] != '\0'; ++i)
+    }
+    for (int i = 0; SUFFIX[i] != '\0'; ++i) {
         name[at++] = SUFFIX[i];
+    }
     name[at] = '\0';
     return true;
 }
@@ -56,14 +62,17 @@ bool is_open(HANDLE file) {
 bool create_temporary(const char* file_name, char (&name)[NAME_CAPACITY], HANDLE& file) {
     const DWORD process_id = GetCurrentProcessId();
     for (int attempt = 0; attempt < REPLACE_CREATE_ATTEMPTS; ++attempt) {
-        if (!temporary_name_for(file_name, process_id, temporary_serial++, name))
+        if (!temporary_name_for(file_name, process_id, temporary_serial++, name)) {
             return false;
+        }
         file = CreateFileA(name, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
                            nullptr);
-        if (is_open(file))
+        if (is_open(file)) {
             return true;
-        if (GetLastError() != ERROR_FILE_EXISTS)
+        }
+        if (GetLastError() != ERROR_FILE_EXISTS) {
             return false;
+        }
     }
     return false;
 }
@@ -73,8 +82,9 @@ bool create_temporary(const char* file_name, char (&name)[NAME_CAPACITY], HANDLE
 bool replace_file_contents(const char* file_name, const void* data, std::uint32_t size) {
     char temporary[NAME_CAPACITY];
     HANDLE file = nullptr;
-    if (!create_temporary(file_name, temporary, file))
+    if (!create_temporary(file_name, temporary, file)) {
         return false;
+    }
 
     DWORD written = 0;
     bool complete = WriteFile(file, data, size, &written, nullptr) != FALSE && written == size;
@@ -83,7 +93,8 @@ bool replace_file_contents(const char* file_name, const void* data, std::uint32_
     complete = CloseHandle(file) != FALSE && complete;
     complete = complete && MoveFileExA(temporary, file_name,
                                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
-    if (!complete)
+    if (!complete) {
         DeleteFileA(temporary);
+    }
     return complete;
 }

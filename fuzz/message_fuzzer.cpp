@@ -43,8 +43,8 @@
 #include "curve/sampler.h"
 #include "export/file_image.h"
 #include "export/mesh.h"
-#include "platform/headless/headless_backend.h"
-#include "platform/posix/file_faults.h"
+#include "platform/standin/headless/headless.h"
+#include "tests/support/file_faults.h"
 
 namespace {
 
@@ -446,12 +446,11 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::vector<Step> steps = decode(data, size);
     reset_program_state();
-    headless::set_recording(false);
     // Every step takes at most nine frames; a character key adds one more.
     headless::set_frame_limit(10 * steps.size() + 100);
     Feeder feeder(steps);
     headless::set_present_hook(
-        [&feeder](const PresentRequest&, std::uint64_t) { feeder.on_present(); });
+        [&feeder](const FrameImage&, std::uint64_t) { feeder.on_present(); });
 
     // ExitProcess hands control back here instead of ending the fuzzer; a
     // run that never gets there (waits forever, or runs past the frame

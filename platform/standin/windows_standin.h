@@ -1,6 +1,8 @@
 // Stand-in for the part of <windows.h> the program uses, for systems other
 // than Windows. Names, types, constants and signatures match the real API so
-// the application code compiles unchanged on both.
+// the application code compiles unchanged on both; the calls have C linkage,
+// as they do there. The shared core (window_core.cpp, message_queue.cpp,
+// files.cpp) implements them over one back end (see backend.h).
 #pragma once
 
 #include <cstdint>
@@ -58,15 +60,11 @@ using HCURSOR = HICON;
 // ---- Records --------------------------------------------------------------
 
 struct POINT {
-    LONG x;
-    LONG y;
+    LONG x, y;
 };
 
 struct RECT {
-    LONG left;
-    LONG top;
-    LONG right;
-    LONG bottom;
+    LONG left, top, right, bottom;
 };
 
 struct MSG {
@@ -83,8 +81,7 @@ using WNDPROC = LRESULT (*)(HWND, UINT, WPARAM, LPARAM);
 struct WNDCLASSA {
     UINT style;
     WNDPROC lpfnWndProc;
-    int cbClsExtra;
-    int cbWndExtra;
+    int cbClsExtra, cbWndExtra;
     HINSTANCE hInstance;
     HICON hIcon;
     HCURSOR hCursor;
@@ -95,23 +92,15 @@ struct WNDCLASSA {
 
 struct BITMAPINFOHEADER {
     DWORD biSize;
-    LONG biWidth;
-    LONG biHeight;
-    WORD biPlanes;
-    WORD biBitCount;
-    DWORD biCompression;
-    DWORD biSizeImage;
-    LONG biXPelsPerMeter;
-    LONG biYPelsPerMeter;
-    DWORD biClrUsed;
-    DWORD biClrImportant;
+    LONG biWidth, biHeight;
+    WORD biPlanes, biBitCount;
+    DWORD biCompression, biSizeImage;
+    LONG biXPelsPerMeter, biYPelsPerMeter;
+    DWORD biClrUsed, biClrImportant;
 };
 
 struct RGBQUAD {
-    BYTE rgbBlue;
-    BYTE rgbGreen;
-    BYTE rgbRed;
-    BYTE rgbReserved;
+    BYTE rgbBlue, rgbGreen, rgbRed, rgbReserved;
 };
 
 struct BITMAPINFO {
@@ -141,14 +130,11 @@ constexpr UINT WM_MOUSEMOVE = 0x0200;
 constexpr UINT WM_LBUTTONDOWN = 0x0201;
 constexpr UINT WM_LBUTTONUP = 0x0202;
 
-constexpr DWORD WS_OVERLAPPED = 0x00000000;
 constexpr DWORD WS_POPUP = 0x80000000;
 constexpr DWORD WS_VISIBLE = 0x10000000;
 constexpr DWORD WS_CAPTION = 0x00C00000;
 constexpr DWORD WS_SYSMENU = 0x00080000;
-constexpr DWORD WS_THICKFRAME = 0x00040000;
 constexpr DWORD WS_MINIMIZEBOX = 0x00020000;
-constexpr DWORD WS_MAXIMIZEBOX = 0x00010000;
 
 constexpr int VK_BACK = 0x08;
 constexpr int VK_TAB = 0x09;
@@ -172,7 +158,6 @@ constexpr int SW_SHOW = 5;
 constexpr UINT PM_NOREMOVE = 0x0000;
 constexpr UINT PM_REMOVE = 0x0001;
 
-constexpr UINT MB_OK = 0x00000000;
 constexpr UINT MB_ICONERROR = 0x00000010;
 
 constexpr DWORD BI_RGB = 0;
@@ -198,13 +183,15 @@ constexpr DWORD ERROR_FILE_EXISTS = 80;
 constexpr DWORD ERROR_INVALID_PARAMETER = 87;
 constexpr DWORD ERROR_DISK_FULL = 112;
 
-// ---- Kernel: module, timing, process (provided by the window back end) ----
+extern "C" {
+
+// ---- Kernel: module, timing, process ---------------------------------------
 
 HMODULE GetModuleHandleA(LPCSTR module_name);
 void Sleep(DWORD milliseconds);
 [[noreturn]] void ExitProcess(UINT exit_code);
 
-// ---- Kernel: files (platform/posix) ---------------------------------------
+// ---- Kernel: files ---------------------------------------------------------
 
 HANDLE CreateFileA(LPCSTR file_name, DWORD desired_access, DWORD share_mode,
                    LPSECURITY_ATTRIBUTES security, DWORD creation_disposition,
@@ -217,8 +204,9 @@ BOOL MoveFileExA(LPCSTR existing_name, LPCSTR new_name, DWORD flags);
 BOOL DeleteFileA(LPCSTR file_name);
 DWORD GetCurrentProcessId();
 DWORD GetLastError();
+void SetLastError(DWORD error);
 
-// ---- User interface (provided by the window back end) ---------------------
+// ---- User interface --------------------------------------------------------
 
 ATOM RegisterClassA(const WNDCLASSA* window_class);
 HWND CreateWindowExA(DWORD ex_style, LPCSTR class_name, LPCSTR window_name, DWORD style, int x,
@@ -239,8 +227,10 @@ HICON LoadIconA(HINSTANCE instance, LPCSTR icon_name);
 HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR cursor_name);
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
 
-// ---- Graphics device interface (provided by the window back end) ----------
+// ---- Graphics device interface ---------------------------------------------
 
 int StretchDIBits(HDC dc, int dest_x, int dest_y, int dest_width, int dest_height, int src_x,
                   int src_y, int src_width, int src_height, const void* bits,
                   const BITMAPINFO* bitmap_info, UINT usage, DWORD raster_op);
+
+}  // extern "C"

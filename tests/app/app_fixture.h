@@ -16,7 +16,8 @@
 
 #include "app/program.h"
 #include "canvas/scene.h"
-#include "platform/headless/headless_backend.h"
+#include "platform/standin/headless/headless.h"
+#include "tests/support/call_record.h"
 
 class AppTest : public ::testing::Test {
   protected:
@@ -27,6 +28,7 @@ class AppTest : public ::testing::Test {
         directory_ = pattern;
         std::filesystem::current_path(directory_);
         headless::reset();
+        recorded::reset();
         reset_editor_scene();
     }
 
@@ -49,7 +51,7 @@ class AppTest : public ::testing::Test {
     // slower than the frame rate would, then Escape.
     static void feed_one_per_frame(std::vector<Input> inputs) {
         inputs.push_back({WM_KEYDOWN, VK_ESCAPE, 0});
-        headless::set_present_hook([inputs](const PresentRequest&, std::uint64_t number) {
+        headless::set_present_hook([inputs](const FrameImage&, std::uint64_t number) {
             if (number <= inputs.size()) {
                 const Input& input = inputs[number - 1];
                 headless::send_input(input.message, input.wparam, input.lparam);
@@ -66,9 +68,9 @@ class AppTest : public ::testing::Test {
         return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     }
 
-    static std::vector<const headless::RecordedCall*> calls_named(const std::string& name) {
-        std::vector<const headless::RecordedCall*> found;
-        for (const headless::RecordedCall& call : headless::calls()) {
+    static std::vector<const recorded::Call*> calls_named(const std::string& name) {
+        std::vector<const recorded::Call*> found;
+        for (const recorded::Call& call : recorded::calls()) {
             if (call.name == name) {
                 found.push_back(&call);
             }

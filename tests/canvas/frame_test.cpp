@@ -20,8 +20,9 @@ class FrameTest : public ::testing::Test {
 TEST_F(FrameTest, InitialSceneHasTheExpectedWordHistogram) {
     render_frame();
     std::map<std::uint32_t, int> histogram;
-    for (std::uint32_t w : pixel_buffer.words)
+    for (std::uint32_t w : pixel_buffer.words) {
         ++histogram[w];
+    }
     const std::map<std::uint32_t, int> expected = {
         {0x00FF0000u, 25},   {0x01FF0000u, 25}, {0x02FF0000u, 25},
         {0x03FF0000u, 25},   {0xFD00FFFFu, 25}, {0xFE00FFFFu, 22},
@@ -48,10 +49,12 @@ TEST_F(FrameTest, MirrorsFollowTheSignedPoints) {
     EXPECT_EQ(axis_f[0].x, 100.0f);
     EXPECT_EQ(axis_f[1].x, 1279.0f);
     EXPECT_EQ(axis_f[1].y, -1.0f);
-    for (const Vector3& v : control_f)
+    for (const Vector3& v : control_f) {
         EXPECT_EQ(v.z, 0.0f);
-    for (const Vector3& v : axis_f)
+    }
+    for (const Vector3& v : axis_f) {
         EXPECT_EQ(v.z, 0.0f);
+    }
 }
 
 // Handles far from every line and from the curve, all overlapping at one spot:
@@ -65,8 +68,9 @@ TEST_F(FrameTest, OverlappingHandlesFollowTheFixedDrawingOrder) {
             reset_editor_scene();
             // Park every point far away from the probe spot first.
             int park = 0;
-            for (PickId id : order)
+            for (PickId id : order) {
                 set_point_by_id(id, make_screen_point(1200, 40 + 20 * park++));
+            }
             // Overlap the two with a 2-pixel offset, moving the later-drawn one first.
             set_point_by_id(order[upper], make_screen_point(300, 600));
             set_point_by_id(order[lower], make_screen_point(302, 600));

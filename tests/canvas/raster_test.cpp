@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -9,6 +10,7 @@
 #include "canvas/pixel_buffer.h"
 #include "canvas/raster.h"
 #include "canvas/scene.h"
+#include "curve/sampler.h"
 
 namespace {
 
@@ -23,8 +25,9 @@ std::vector<Pixel> drawn_pixels() {
     std::vector<Pixel> out;
     for (int y = 0; y < FRAME_HEIGHT; ++y) {
         for (int x = 0; x < FRAME_WIDTH; ++x) {
-            if (pixel_at(x, y) != BACKGROUND_WORD)
+            if (pixel_at(x, y) != BACKGROUND_WORD) {
                 out.push_back({x, y});
+            }
         }
     }
     return out;
@@ -35,18 +38,73 @@ std::vector<Pixel> drawn_pixels() {
 std::pair<int, int> run_on_row(int y) {
     int first = FRAME_WIDTH, last = -1;
     for (int x = 0; x < FRAME_WIDTH; ++x) {
-        if (pixel_at(x, y) == BACKGROUND_WORD)
+        if (pixel_at(x, y) == BACKGROUND_WORD) {
             continue;
+        }
         EXPECT_EQ(pixel_at(x, y), LINE_WORD) << "x=" << x << " y=" << y;
         if (last >= 0) {
             EXPECT_EQ(x, last + 1) << "gap on row " << y;
         }
-        if (first > x)
+        if (first > x) {
             first = x;
+        }
         last = x;
     }
     return {first, last};
 }
+
+// An independent picture of what the primitives must draw, whatever the
+// coordinates: each shape is walked whole, in 64 bits, and only its pixels
+// inside the frame are kept.
+class ReferencePicture {
+  public:
+    ReferencePicture() : words_(FRAME_PIXELS, BACKGROUND_WORD) {}
+
+    void handle(int x, int y, PickId id) {
+        x = std::clamp(x, 5, FRAME_WIDTH - 5);
+        y = std::clamp(y, 5, FRAME_HEIGHT - 5);
+        const std::uint32_t colour = id >= PICK_AXIS_A ? AXIS_HANDLE_COLOUR : CONTROL_HANDLE_COLOUR;
+        for (int row = y - 2; row <= y + 2; ++row) {
+            for (int column = x - 5; column < x; ++column) {
+                put(column, row, (std::uint32_t{id} << 24) | colour);
+            }
+        }
+    }
+    void span(std::int64_t xa, std::int64_t xb, std::int64_t y) {
+        const std::int64_t lo = std::min(xa, xb);
+        const std::int64_t end = xa == xb ? lo + 1 : std::max(xa, xb);
+        for (std::int64_t x = std::max<std::int64_t>(lo, 0);
+             x < std::min<std::int64_t>(end, FRAME_WIDTH); ++x) {
+            put(x, y, LINE_WORD);
+        }
+    }
+    // Every row from the upper end down, the accumulator stepped row by row.
+    void line(std::int64_t x1, std::int64_t y1, std::int64_t x2, std::int64_t y2) {
+        if (y1 > y2) {
+            std::swap(x1, x2);
+            std::swap(y1, y2);
+        }
+        const std::int64_t slope = (x2 * 65536 - x1 * 65536) / (y2 - y1 + 1);
+        std::int64_t acc = x1 * 65536 + 0x7FFF;
+        for (std::int64_t y = y1; y <= y2; ++y) {
+            span((acc + slope) >> 16, acc >> 16, y);
+            acc += slope;
+        }
+    }
+    void dot(std::int64_t x, std::int64_t y, std::uint32_t word) { put(x, y, word); }
+
+    bool equals_buffer() const {
+        return std::memcmp(words_.data(), pixel_buffer.words, sizeof pixel_buffer.words) == 0;
+    }
+
+  private:
+    void put(std::int64_t x, std::int64_t y, std::uint32_t word) {
+        if (x >= 0 && x < FRAME_WIDTH && y >= 0 && y < FRAME_HEIGHT) {
+            words_[static_cast<std::size_t>(y * FRAME_WIDTH + x)] = word;
+        }
+    }
+    std::vector<std::uint32_t> words_;
+};
 
 class RasterTest : public ::testing::Test {
   protected:
@@ -56,8 +114,9 @@ class RasterTest : public ::testing::Test {
 TEST_F(RasterTest, ClearLeavesOnlyBackground) {
     pixel_buffer.words[12345] = 7;
     clear_frame();
-    for (std::uint32_t w : pixel_buffer.words)
+    for (std::uint32_t w : pixel_buffer.words) {
         ASSERT_EQ(w, BACKGROUND_WORD);
+    }
 }
 
 TEST_F(RasterTest, HandleSquareLiesLeftOfThePointAndIsClampedAtBothCorners) {
@@ -66,9 +125,11 @@ TEST_F(RasterTest, HandleSquareLiesLeftOfThePointAndIsClampedAtBothCorners) {
     draw_handle(make_screen_point(600, 500), 2);
     std::vector<Pixel> expected;
     auto square = [&](int x0, int y0) {
-        for (int y = y0; y < y0 + 5; ++y)
-            for (int x = x0; x < x0 + 5; ++x)
+        for (int y = y0; y < y0 + 5; ++y) {
+            for (int x = x0; x < x0 + 5; ++x) {
                 expected.push_back({x, y});
+            }
+        }
     };
     square(0, 3);        // (0, 0) clamped to (5, 5)
     square(595, 498);    // not centred horizontally: columns x-5..x-1
@@ -142,18 +203,27 @@ TEST_F(RasterTest, ShallowLineGetsOneRunPerRowJoinedEndToEnd) {
 // Points far outside the frame, as any 16-bit coordinate allows, must never
 // write outside the buffer (the sanitizer build would catch it), and whatever
 // they draw must be clipped pieces of the same line.
-TEST(RasterGuard, ExtremeCoordinatesDrawOnlyInsideTheBuffer) {
+TEST(RasterGuard, ExtremeCoordinatesDrawExactlyTheClippedPicture) {
     const int extremes[] = {-32768, -1, 0, 1279, 1280, 1023, 1024, 32767};
-    for (int x1 : extremes)
-        for (int y1 : extremes)
-            for (int x2 : extremes)
+    for (int x1 : extremes) {
+        for (int y1 : extremes) {
+            clear_frame();
+            ReferencePicture expected;
+            for (int x2 : extremes) {
                 for (int y2 : extremes) {
-                    draw_line(x1, y1, x2, y2);
-                    fill_span(x1, x2, y1);
-                    plot_dot(x1, y1, CURVE_DOT_WORD);
                     draw_handle(make_screen_point(x1, y1), 3);
+                    expected.handle(x1, y1, 3);
+                    draw_line(x1, y1, x2, y2);
+                    expected.line(x1, y1, x2, y2);
+                    fill_span(x1, x2, y2);
+                    expected.span(x1, x2, y2);
+                    plot_dot(x2, y1, CURVE_DOT_WORD);
+                    expected.dot(x2, y1, CURVE_DOT_WORD);
                 }
-    SUCCEED();
+            }
+            ASSERT_TRUE(expected.equals_buffer()) << "lines from (" << x1 << ", " << y1 << ")";
+        }
+    }
 }
 
 TEST(RasterGuard, ClippedLineMatchesTheVisiblePartOfTheFullLine) {
@@ -169,8 +239,9 @@ TEST(RasterGuard, ClippedLineMatchesTheVisiblePartOfTheFullLine) {
         if (y >= 0) {
             int lo = static_cast<int>(std::min(acc, next) >> 16);
             int hi = static_cast<int>(std::max(acc, next) >> 16);
-            if (hi == lo)
+            if (hi == lo) {
                 ++hi;
+            }
             EXPECT_EQ(run_on_row(y), std::make_pair(std::max(lo, 0), std::min(hi, FRAME_WIDTH) - 1))
                 << "row " << y;
         }
@@ -207,13 +278,16 @@ TEST(SceneTest, ExtremeScenesComposeWithinTheBuffer) {
     };
     for (const Case& c : {Case{make_screen_point(-32768, 32767), 0, 1017},
                           Case{make_screen_point(32767, -32768), 1270, 3}}) {
-        for (int id : {0, 1, 2, 3, int{PICK_AXIS_A}, int{PICK_AXIS_B}})
+        for (int id : {0, 1, 2, 3, int{PICK_AXIS_A}, int{PICK_AXIS_B}}) {
             set_point_by_id(id, c.point);
+        }
         render_frame();
         std::vector<Pixel> expected;
-        for (int y = c.square_y; y < c.square_y + 5; ++y)
-            for (int x = c.square_x; x < c.square_x + 5; ++x)
+        for (int y = c.square_y; y < c.square_y + 5; ++y) {
+            for (int x = c.square_x; x < c.square_x + 5; ++x) {
                 expected.push_back({x, y});
+            }
+        }
         EXPECT_EQ(drawn_pixels(), expected);
         EXPECT_EQ(pixel_at(c.square_x, c.square_y), 0xFE00FFFFu);
     }
@@ -224,8 +298,24 @@ TEST(SceneTest, ExtremeScenesComposeWithinTheBuffer) {
     set_point_by_id(3, make_screen_point(32767, 32767));
     set_point_by_id(PICK_AXIS_A, make_screen_point(-32768, 0));
     set_point_by_id(PICK_AXIS_B, make_screen_point(32767, 1023));
+    recording_flag = 1;  // keeps the samples, to place the expected dots
     render_frame();
-    EXPECT_GT(drawn_pixels().size(), 1000u);
+    const EditorScene& s = editor_scene;
+    ReferencePicture expected;
+    for (int id = 0; id < 4; ++id) {
+        expected.handle(screen_x(s.control[id]), screen_y(s.control[id]), static_cast<PickId>(id));
+    }
+    expected.handle(screen_x(s.axis[0]), screen_y(s.axis[0]), PICK_AXIS_A);
+    expected.handle(screen_x(s.axis[1]), screen_y(s.axis[1]), PICK_AXIS_B);
+    expected.line(-32768, 0, 32767, 1023);
+    expected.line(-32768, 32767, 32767, -32768);
+    expected.line(-32768, -32768, 32767, 32767);
+    ASSERT_EQ(recorded_count, 20u);
+    for (std::uint32_t i = 0; i < recorded_count; ++i) {
+        const Vector3& sample = profile_store.samples[i];
+        expected.dot(std::lrint(sample.x), std::lrint(sample.y), CURVE_DOT_WORD);
+    }
+    EXPECT_TRUE(expected.equals_buffer());
     reset_editor_scene();
 }
 

@@ -24,8 +24,9 @@ std::vector<Sample> reference_samples(const float px[4], const float py[4]) {
     std::vector<Sample> out;
     const float s = static_cast<float>(1.0 / 20.0);
     float t[4];
-    for (int lane = 0; lane < 4; ++lane)
+    for (int lane = 0; lane < 4; ++lane) {
         t[lane] = static_cast<float>(lane + 1) * s;
+    }
     const float dt = 4.0f * s;
     for (int group = 0; group < 5; ++group) {
         for (int lane = 0; lane < 4; ++lane) {
@@ -59,8 +60,9 @@ std::vector<Sample> reference_samples(const float px[4], const float py[4]) {
 }
 
 void set_controls(const int xy[4][2]) {
-    for (int i = 0; i < 4; ++i)
+    for (int i = 0; i < 4; ++i) {
         set_point_by_id(i, make_screen_point(xy[i][0], xy[i][1]));
+    }
 }
 
 // Composes a frame (which refreshes the mirrors) and records one pass.
@@ -124,11 +126,13 @@ TEST_F(SamplerTest, InitialSceneDotsLandOnTheExpectedPixelsInOrder) {
                                  {318, 289}, {358, 307}, {397, 329}, {434, 356}, {470, 390},
                                  {503, 432}, {533, 482}, {560, 543}, {582, 615}, {600, 700}};
     int white = 0;
-    for (std::uint32_t w : pixel_buffer.words)
+    for (std::uint32_t w : pixel_buffer.words) {
         white += w == CURVE_DOT_WORD;
+    }
     EXPECT_EQ(white, 20);
-    for (const auto& p : expected)
+    for (const auto& p : expected) {
         EXPECT_EQ(pixel_at(p[0], p[1]), CURVE_DOT_WORD) << p[0] << "," << p[1];
+    }
 }
 
 TEST_F(SamplerTest, HalfwayRoundingGoesToEven) {
@@ -172,8 +176,9 @@ TEST_F(SamplerTest, CoincidentControlPointsPutEveryDotOnOnePixel) {
         EXPECT_EQ(std::nearbyint(profile_store.samples[i].y), 512.0f) << i;
     }
     int white = 0;
-    for (std::uint32_t w : pixel_buffer.words)
+    for (std::uint32_t w : pixel_buffer.words) {
         white += w == CURVE_DOT_WORD;
+    }
     EXPECT_EQ(white, 1);
     EXPECT_EQ(pixel_at(640, 512), CURVE_DOT_WORD);
 }

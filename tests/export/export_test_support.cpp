@@ -45,8 +45,9 @@ ScratchDirectory::ScratchDirectory() : previous_(std::filesystem::current_path()
 ScratchDirectory::~ScratchDirectory() {
     std::error_code ignored;
     std::filesystem::current_path(previous_, ignored);
-    if (!path_.empty())
+    if (!path_.empty()) {
         std::filesystem::remove_all(path_, ignored);
+    }
 }
 
 std::vector<std::uint8_t> read_bytes(const std::string& file_name) {

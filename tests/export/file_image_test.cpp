@@ -19,8 +19,9 @@ TEST(FileImage, EveryExportIsACompleteWellNestedFile) {
     EditorScene same_handles = INITIAL_SCENE;
     same_handles.axis[1] = same_handles.axis[0];
     EditorScene one_pixel = same_handles;
-    for (ScreenPoint& p : one_pixel.control)
+    for (ScreenPoint& p : one_pixel.control) {
         p = one_pixel.axis[0];
+    }
     EditorScene far_corner = INITIAL_SCENE;
     far_corner.control[3] = make_screen_point(1279, 1023);
     far_corner.axis[0] = make_screen_point(1279, 0);

@@ -14,15 +14,18 @@ namespace {
 std::string run(const std::string& command) {
     std::string output;
     FILE* pipe = ::popen(command.c_str(), "r");
-    if (pipe == nullptr)
+    if (pipe == nullptr) {
         return output;
+    }
     char buffer[4096];
     std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) {
         output.append(buffer, n);
+    }
     const int status = ::pclose(pipe);
-    if (status != 0)
+    if (status != 0) {
         output += "\n[exit status " + std::to_string(status) + "]";
+    }
     return output;
 }
 

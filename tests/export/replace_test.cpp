@@ -10,8 +10,8 @@
 #include "export/export_solid.h"
 #include "export/replace_file.h"
 #include "export_test_support.h"
-#include "platform/posix/file_faults.h"
 #include "platform/windows_api.h"
+#include "tests/support/file_faults.h"
 
 namespace {
 
@@ -27,8 +27,9 @@ class ExportFile : public testing::Test {
     // A previous "object.3ds" that no export could produce.
     static Bytes previous_file() {
         Bytes bytes(20000);
-        for (std::size_t i = 0; i < bytes.size(); ++i)
+        for (std::size_t i = 0; i < bytes.size(); ++i) {
             bytes[i] = static_cast<std::uint8_t>(i * 7);
+        }
         return bytes;
     }
 
@@ -62,8 +63,9 @@ TEST_F(ExportFile, AFailureAtAnyCallKeepsThePreviousFile) {
             SCOPED_TRACE(testing::Message()
                          << "call " << nth << ", previous file " << had_previous);
             std::filesystem::remove("object.3ds");
-            if (had_previous)
+            if (had_previous) {
                 write_bytes("object.3ds", previous_file());
+            }
             file_fault_reset();
             // A failing write stops part-way, like a disk that fills up.
             ASSERT_TRUE(file_fault_arm(FileCall::any, nth, ERROR_DISK_FULL, 4096));

@@ -18,9 +18,9 @@
 #include "export/file_image.h"
 #include "export/mesh.h"
 #include "export/replace_file.h"
-#include "platform/posix/file_faults.h"
 #include "run_settings.h"
 #include "tests/export/export_test_support.h"
+#include "tests/support/file_faults.h"
 #include "tests/support/mesh_file_check.h"
 
 namespace {

@@ -241,13 +241,13 @@ TEST_F(MessageStormTest, RandomMessagesEndNormallyAndEveryExportIsComplete) {
         SCOPED_TRACE(testing::Message() << "program run " << run);
         headless::reset();
         reset_editor_scene();
-        headless::set_recording(false);
+        recorded::set_recording(false);  // millions of calls: only outcomes count here
         const std::uint64_t quota = std::min(MESSAGES_PER_RUN, total - counts.messages);
         // Every message takes a frame, a character key one more.
         headless::set_frame_limit(3 * quota + 1000);
         MessageStorm storm(random, counts);
         headless::set_present_hook(
-            [&storm, quota](const PresentRequest&, std::uint64_t) { storm.on_present(quota); });
+            [&storm, quota](const FrameImage&, std::uint64_t) { storm.on_present(quota); });
 
         std::optional<UINT> exit_code;
         try {

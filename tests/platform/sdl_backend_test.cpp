@@ -11,9 +11,9 @@
 
 #include <SDL.h>
 
-#include "platform/common/window_backend.h"
-#include "platform/sdl/sdl_input.h"
-#include "platform/sdl/sdl_present.h"
+#include "platform/standin/backend.h"
+#include "platform/standin/sdl/sdl_input.h"
+#include "platform/standin/sdl/sdl_present.h"
 
 namespace {
 
@@ -198,27 +198,27 @@ std::uint32_t surface_colour(SDL_Surface* surface, int x, int y) {
 
 TEST(SdlSurfaceCopy, ColourArrivesInEveryLayoutAndTheTopByteNeverShows) {
     const std::vector<std::uint32_t> image = test_image();
-    // Rows 1..3, columns 2..5 of the image, to client (3, 2) of an 8x5 surface:
-    // the last column falls off the surface and is clipped.
-    const PresentRequest request{image.data() + 6 + 2, 6, 5, 2, 4, 3};
+    // Rows 1..3, columns 2..5 of the image, onto an 8x2 surface: the last row
+    // falls off the surface and is clipped; columns 4..7 stay untouched.
+    const FrameImage part{image.data() + 6 + 2, 6, 4, 3};
     for (const Uint32 format : {Uint32{SDL_PIXELFORMAT_RGB888}, Uint32{SDL_PIXELFORMAT_ARGB8888},
                                 Uint32{SDL_PIXELFORMAT_ABGR8888}, Uint32{SDL_PIXELFORMAT_BGR888}}) {
         SCOPED_TRACE(SDL_GetPixelFormatName(format));
-        SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormat(0, 8, 5, 32, format);
+        SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormat(0, 8, 2, 32, format);
         ASSERT_NE(surface, nullptr);
         SDL_memset(surface->pixels, 0x5A, static_cast<std::size_t>(surface->pitch) * surface->h);
         SDL_Rect written{};
-        ASSERT_TRUE(copy_region_to_surface(surface, request, &written));
-        EXPECT_EQ(written.x, 5);
-        EXPECT_EQ(written.y, 2);
-        EXPECT_EQ(written.w, 3);
-        EXPECT_EQ(written.h, 3);
+        ASSERT_TRUE(copy_to_surface(surface, part, &written));
+        EXPECT_EQ(written.x, 0);
+        EXPECT_EQ(written.y, 0);
+        EXPECT_EQ(written.w, 4);
+        EXPECT_EQ(written.h, 2);
         const bool has_alpha = SDL_ISPIXELFORMAT_ALPHA(format);
-        for (int y = 0; y < 5; ++y) {
+        for (int y = 0; y < 2; ++y) {
             for (int x = 0; x < 8; ++x) {
                 const std::uint32_t got = surface_colour(surface, x, y);
-                if (x >= 5 && y >= 2) {
-                    const std::uint32_t word = image[(y - 2 + 1) * 6 + (x - 5 + 2)];
+                if (x < 4) {
+                    const std::uint32_t word = image[(y + 1) * 6 + (x + 2)];
                     EXPECT_EQ(got & 0x00FFFFFFu, word & 0x00FFFFFFu) << x << "," << y;
                     if (has_alpha) {
                         EXPECT_EQ(got >> 24, 0xFFu) << "opaque at " << x << "," << y;

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/common/window_backend.h"
-#include "platform/headless/headless_backend.h"
+#include "platform/standin/backend.h"
+#include "platform/standin/headless/headless.h"
 
 namespace {
 
@@ -90,15 +90,23 @@ TEST_F(WindowSystemTest, RegistrationAndCreationFailures) {
     no_procedure.lpszClassName = "NoProcedure";
     EXPECT_EQ(RegisterClassA(&no_procedure), 0);
     EXPECT_EQ(RegisterClassA(nullptr), 0);
-    EXPECT_NE(register_test_class("Twice"), 0);
-    EXPECT_EQ(register_test_class("Twice"), 0);
+    // One class per process: neither the same nor another one registers again.
+    EXPECT_NE(register_test_class("Test"), 0);
+    EXPECT_EQ(register_test_class("Test"), 0);
+    EXPECT_EQ(register_test_class("Other"), 0);
 
-    // Unknown class, a second window, a refusing window procedure.
+    // Unknown class, a parent or menu (not supported), a refusing procedure.
     EXPECT_EQ(CreateWindowExA(0, "Unknown", "", STYLE, 0, 0, 100, 100, nullptr, nullptr, nullptr,
                               nullptr),
               nullptr);
+    EXPECT_EQ(CreateWindowExA(0, "Test", "", STYLE, 0, 0, 100, 100, nullptr,
+                              reinterpret_cast<HMENU>(&no_procedure), nullptr, nullptr),
+              nullptr);
+    EXPECT_TRUE(heard.empty());
     create_result = -1;
-    EXPECT_EQ(make_window(), nullptr);
+    EXPECT_EQ(
+        CreateWindowExA(0, "Test", "", STYLE, 0, 0, 100, 100, nullptr, nullptr, nullptr, nullptr),
+        nullptr);
     EXPECT_FALSE(headless::window_state().exists);
     EXPECT_EQ(heard, (std::vector<UINT>{WM_CREATE, WM_DESTROY}));
 
@@ -234,7 +242,7 @@ TEST_F(WindowSystemTest, MouseMovesCoalesceOnlyAsTheLastMessageWaiting) {
     EXPECT_EQ(seen, expected);
 }
 
-TEST_F(WindowSystemTest, FullQueueRefusesPostsAndFiltersSelect) {
+TEST_F(WindowSystemTest, FullQueueRefusesPostsAndFiltersAreRefused) {
     ASSERT_NE(make_window(), nullptr);
     for (int i = 0; i < MESSAGE_QUEUE_CAPACITY; ++i) {
         ASSERT_TRUE(post_window_message(WM_KEYDOWN, static_cast<WPARAM>(i), 0));
@@ -242,15 +250,19 @@ TEST_F(WindowSystemTest, FullQueueRefusesPostsAndFiltersSelect) {
     EXPECT_FALSE(post_window_message(WM_KEYUP, 0, 0));
     EXPECT_FALSE(post_mouse_move(0));
 
+    // Filters by window or message range are not supported: the calls fail
+    // and leave the queue as it was.
     MSG msg{};
+    EXPECT_FALSE(PeekMessageA(&msg, nullptr, WM_KEYDOWN, WM_KEYDOWN, PM_REMOVE));
+    EXPECT_FALSE(PeekMessageA(&msg, current_window(), 0, 0, PM_REMOVE));
+    EXPECT_EQ(GetMessageA(&msg, current_window(), 0, 0), -1);
+    EXPECT_EQ(GetMessageA(&msg, nullptr, WM_KEYDOWN, WM_KEYUP), -1);
+    EXPECT_EQ(queued_message_count(), MESSAGE_QUEUE_CAPACITY);
+
     ASSERT_TRUE(GetMessageA(&msg, nullptr, 0, 0));
+    EXPECT_EQ(msg.wParam, 0u);
     ASSERT_TRUE(post_window_message(WM_LBUTTONUP, 0, 0));
-    // A range filter picks the one matching message out of the middle.
-    ASSERT_TRUE(PeekMessageA(&msg, nullptr, WM_LBUTTONUP, WM_LBUTTONUP, PM_REMOVE));
-    EXPECT_EQ(msg.message, WM_LBUTTONUP);
-    EXPECT_EQ(queued_message_count(), MESSAGE_QUEUE_CAPACITY - 1);
-    ASSERT_TRUE(GetMessageA(&msg, nullptr, 0, 0));
-    EXPECT_EQ(msg.wParam, 1u);
+    EXPECT_EQ(queued_message_count(), MESSAGE_QUEUE_CAPACITY);
 }
 
 TEST_F(WindowSystemTest, PresentsOnlyWhatTheScreenCanShow) {
@@ -274,14 +286,19 @@ TEST_F(WindowSystemTest, PresentsOnlyWhatTheScreenCanShow) {
         EXPECT_EQ(headless::frames().back()[i], static_cast<std::uint32_t>(i));
     }
 
-    // Clipped at the client's right and bottom edges.
-    EXPECT_EQ(
-        StretchDIBits(dc, 2, 1, 2, 2, 0, 0, 2, 2, image.data(), &info, DIB_RGB_COLORS, SRCCOPY), 2);
-    const std::vector<std::uint32_t> shifted = {0, 1, 2, 3, 4, 5, 0, 1, 8, 9, 4, 5};
-    EXPECT_EQ(headless::frames().back(), shifted);
+    // A larger image is clipped at the client's right and bottom edges.
+    std::vector<std::uint32_t> large(5 * 4, 0xAB000007u);
+    BITMAPINFO large_info = info;
+    large_info.bmiHeader.biWidth = 5;
+    large_info.bmiHeader.biHeight = -4;
+    EXPECT_EQ(StretchDIBits(dc, 0, 0, 5, 4, 0, 0, 5, 4, large.data(), &large_info, DIB_RGB_COLORS,
+                            SRCCOPY),
+              4);
+    EXPECT_EQ(headless::frames().back(), std::vector<std::uint32_t>(12, 7u));
     EXPECT_EQ(headless::present_count(), 2u);
 
-    // Refused rather than shown wrongly: a bottom-up image, a scaled copy.
+    // Refused rather than shown wrongly: a bottom-up image, a scaled copy, a
+    // copy from or to anywhere but the top-left corners (not supported).
     BITMAPINFO bottom_up = info;
     bottom_up.bmiHeader.biHeight = 3;
     EXPECT_EQ(StretchDIBits(dc, 0, 0, 4, 3, 0, 0, 4, 3, image.data(), &bottom_up, DIB_RGB_COLORS,
@@ -289,6 +306,10 @@ TEST_F(WindowSystemTest, PresentsOnlyWhatTheScreenCanShow) {
               0);
     EXPECT_EQ(
         StretchDIBits(dc, 0, 0, 8, 6, 0, 0, 4, 3, image.data(), &info, DIB_RGB_COLORS, SRCCOPY), 0);
+    EXPECT_EQ(
+        StretchDIBits(dc, 2, 1, 2, 2, 0, 0, 2, 2, image.data(), &info, DIB_RGB_COLORS, SRCCOPY), 0);
+    EXPECT_EQ(
+        StretchDIBits(dc, 0, 0, 2, 2, 1, 1, 2, 2, image.data(), &info, DIB_RGB_COLORS, SRCCOPY), 0);
     EXPECT_EQ(headless::present_count(), 2u);
 }
 

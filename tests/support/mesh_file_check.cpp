@@ -22,17 +22,20 @@ std::string describe_chunks(const std::vector<std::uint8_t>& bytes, std::size_t 
     std::ostringstream out;
     out << std::hex;
     for (std::size_t at = begin; at < end;) {
-        if (at != begin)
+        if (at != begin) {
             out << ' ';
+        }
         const std::uint32_t length = end - at < 6 ? 0 : u32_at(bytes, at + 2);
-        if (length < 6 || length > end - at)
+        if (length < 6 || length > end - at) {
             return out.str() + "<bad chunk at " + std::to_string(at) + ">";
+        }
         out << u16_at(bytes, at) << '@' << std::dec << at << '+' << length << std::hex;
         if (is_container(u16_at(bytes, at))) {
             std::size_t data = at + 6;
             if (u16_at(bytes, at) == CHUNK_OBJECT) {
-                while (data < at + length && bytes[data] != 0)
+                while (data < at + length && bytes[data] != 0) {
                     ++data;
+                }
                 ++data;  // the name's terminator
             }
             out << '[' << describe_chunks(bytes, data, at + length) << ']';
@@ -54,11 +57,13 @@ void expect_mesh_file(const std::vector<std::uint8_t>& bytes, std::uint32_t v, s
     ASSERT_EQ(bytes[0] | bytes[1] << 8, 0x4D4D);
     ASSERT_EQ(u16_at(bytes, 31), v);
     ASSERT_EQ(u16_at(bytes, 39 + 12 * v), f);
-    for (std::size_t at = 33; at < 33 + 12 * v; at += 4)
+    for (std::size_t at = 33; at < 33 + 12 * v; at += 4) {
         ASSERT_TRUE(std::isfinite(float_at(bytes, at))) << "at " << at;
+    }
     for (std::size_t at = 41 + 12 * v; at < total; at += 8) {
-        for (int k = 0; k < 3; ++k)
+        for (int k = 0; k < 3; ++k) {
             ASSERT_LT(u16_at(bytes, at + 2 * k), v) << "at " << at;
+        }
         ASSERT_EQ(u16_at(bytes, at + 6), 0) << "flags at " << at;
     }
 }

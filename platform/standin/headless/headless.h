@@ -1,6 +1,7 @@
 // Headless window back end, for tests: no screen, no waiting. A test feeds
-// input, watches every presented frame, reads back every platform call with
-// its arguments, and can make class registration or window creation fail.
+// input, watches every presented frame, and can make class registration or
+// window creation fail. (The platform calls themselves are recorded, where a
+// test wants them, by tests/support/call_record.h.)
 //
 // ExitProcess does not end the process: it throws ProcessExit, which
 // run_until_exit() turns into the exit code, so a test always sees how the
@@ -17,20 +18,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/common/window_backend.h"
+#include "platform/standin/backend.h"
 
 namespace headless {
-
-// A platform call with copies of everything its pointer arguments showed.
-struct RecordedCall {
-    std::string name;
-    std::vector<std::intptr_t> args;
-    std::vector<std::string> strings;  // string arguments, in order
-    WNDCLASSA window_class{};          // RegisterClassA (its string pointers as passed)
-    RECT rect{};                       // AdjustWindowRect: the rectangle passed in
-    BITMAPINFOHEADER bitmap{};         // StretchDIBits
-    MSG msg{};                         // TranslateMessage, DispatchMessageA
-};
 
 struct ProcessExit {
     UINT code;
@@ -40,8 +30,8 @@ struct HeadlessStop : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-// Everything back to a fresh process: window system, recorded calls, frames,
-// pending input, hooks, failures and limits.
+// Everything back to a fresh process: window system, frames, pending input,
+// hooks, failures and limits.
 void reset();
 
 // ---- Driving the program -----------------------------------------------------
@@ -58,9 +48,9 @@ void send_key(int virtual_key);               // WM_KEYDOWN
 void send_mouse(UINT message, int x, int y);  // position packed as a mouse message
 int pending_input_count();
 
-// Called after every present with the presented region and the present's
+// Called after every present with the presented image and the present's
 // number (1 for the first). A hook may send input or throw to stop the run.
-using PresentHook = std::function<void(const PresentRequest& request, std::uint64_t number)>;
+using PresentHook = std::function<void(const FrameImage& image, std::uint64_t number)>;
 void set_present_hook(PresentHook hook);
 
 // The run throws HeadlessStop when a present beyond this many is attempted
@@ -73,12 +63,6 @@ void fail_register_class(bool fail);
 void fail_create_window(bool fail);
 
 // ---- Observations --------------------------------------------------------------
-
-// Recording is on after reset(); long runs may switch it off.
-void set_recording(bool on);
-const std::vector<RecordedCall>& calls();
-std::vector<std::string> call_names();
-void clear_calls();
 
 std::uint64_t present_count();
 // Keeps a copy of the last `count` presented client areas, as the screen

@@ -5,9 +5,9 @@
 
 #include <SDL.h>
 
-#include "platform/common/window_backend.h"
-#include "platform/sdl/sdl_input.h"
-#include "platform/sdl/sdl_present.h"
+#include "platform/standin/backend.h"
+#include "platform/standin/sdl/sdl_input.h"
+#include "platform/standin/sdl/sdl_present.h"
 
 namespace {
 
@@ -120,9 +120,9 @@ void backend_destroy_window() {
     client_height = 0;
 }
 
-void backend_present(const PresentRequest& request) {
+void backend_present(const FrameImage& image) {
     if (sdl_window != nullptr) {
-        present_to_window(sdl_window, request);
+        present_to_window(sdl_window, image);
     }
 }
 
@@ -159,5 +159,3 @@ int backend_message_box(const char* text, const char* caption, UINT type) {
     }
     return 1;
 }
-
-void backend_note_call(const PlatformCall&) {}

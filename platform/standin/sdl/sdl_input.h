@@ -6,7 +6,7 @@
 
 #include <SDL.h>
 
-#include "platform/standin/windows_standin.h"
+#include "platform/standin/backend.h"
 
 // The Windows virtual-key code of an SDL key, or 0 for a key that has none.
 // Letters give 'A'..'Z' and digits '0'..'9' whatever the shift state; both

@@ -1,5 +1,6 @@
-#include "platform/sdl/x11_shared_image.h"
+#include "platform/standin/sdl/x11_shared_image.h"
 
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
@@ -57,13 +58,6 @@ int note_attach_error(Display*, XErrorEvent*) {
 std::size_t page_size() {
     const long size = sysconf(_SC_PAGESIZE);
     return size > 0 ? static_cast<std::size_t>(size) : 4096;
-}
-
-bool host_is_little_endian() {
-    const std::uint32_t probe = 1;
-    std::uint8_t first_byte = 0;
-    std::memcpy(&first_byte, &probe, 1);
-    return first_byte == 1;
 }
 
 // Finds the X11 window behind an SDL window and checks that it shows 24-bit
@@ -147,7 +141,7 @@ bool attach_window(int pitch_words) {
     if (sharing.image == nullptr) {
         return false;
     }
-    const int host_order = host_is_little_endian() ? LSBFirst : MSBFirst;
+    const int host_order = std::endian::native == std::endian::little ? LSBFirst : MSBFirst;
     if (sharing.image->bits_per_pixel != 32 ||
         sharing.image->bytes_per_line != static_cast<int>(row_bytes) ||
         sharing.image->byte_order != host_order) {
@@ -185,16 +179,16 @@ bool can_share_in_place(const void* first, std::size_t bytes) {
            start < storage_end && bytes <= storage_end - start;
 }
 
-bool present_shared_image(SDL_Window* window, const PresentRequest& request) {
-    if (shared.failed || request.width <= 0 || request.height <= 0) {
+bool present_shared_image(SDL_Window* window, const FrameImage& image) {
+    if (shared.failed || image.width <= 0 || image.height <= 0) {
         return false;
     }
-    const auto* first = reinterpret_cast<const char*>(request.first);
+    const auto* first = reinterpret_cast<const char*>(image.pixels);
     const auto first_address = reinterpret_cast<std::uintptr_t>(first);
-    const std::size_t row_bytes = static_cast<std::size_t>(request.pitch_words) * BYTES_PER_WORD;
-    const std::size_t region_bytes = row_bytes * static_cast<std::size_t>(request.height);
+    const std::size_t row_bytes = static_cast<std::size_t>(image.pitch_words) * BYTES_PER_WORD;
+    const std::size_t region_bytes = row_bytes * static_cast<std::size_t>(image.height);
     if (shared.segment_id < 0) {
-        if (!can_share_in_place(request.first, region_bytes)) {
+        if (!can_share_in_place(image.pixels, region_bytes)) {
             return false;
         }
     } else if (const auto shared_address = reinterpret_cast<std::uintptr_t>(shared.start);
@@ -215,20 +209,19 @@ bool present_shared_image(SDL_Window* window, const PresentRequest& request) {
         shared.failed = true;
         return false;
     }
-    if (sharing.image == nullptr && !attach_window(request.pitch_words)) {
+    if (sharing.image == nullptr && !attach_window(image.pitch_words)) {
         sharing.unusable = true;
         return false;
     }
-    if (request.pitch_words != sharing.pitch_words) {
+    if (image.pitch_words != sharing.pitch_words) {
         return false;
     }
     const std::size_t offset_words =
         (first_address - reinterpret_cast<std::uintptr_t>(shared.start)) / BYTES_PER_WORD;
     const auto pitch = static_cast<std::size_t>(sharing.pitch_words);
     XShmPutImage(sharing.display, sharing.x_window, sharing.gc, sharing.image,
-                 static_cast<int>(offset_words % pitch), static_cast<int>(offset_words / pitch),
-                 request.dest_x, request.dest_y, static_cast<unsigned>(request.width),
-                 static_cast<unsigned>(request.height), False);
+                 static_cast<int>(offset_words % pitch), static_cast<int>(offset_words / pitch), 0,
+                 0, static_cast<unsigned>(image.width), static_cast<unsigned>(image.height), False);
     // Done reading before the caller draws the next frame into the image.
     XSync(sharing.display, False);
     return true;
@@ -245,7 +238,7 @@ void forget_shared_image_window(SDL_Window* window) {
 bool can_share_in_place(const void*, std::size_t) {
     return false;
 }
-bool present_shared_image(SDL_Window*, const PresentRequest&) {
+bool present_shared_image(SDL_Window*, const FrameImage&) {
     return false;
 }
 void forget_shared_image_window(SDL_Window*) {}

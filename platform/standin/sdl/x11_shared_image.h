@@ -14,17 +14,17 @@
 
 #include <SDL.h>
 
-#include "platform/common/window_backend.h"
+#include "platform/standin/backend.h"
 
 // Whether [first, first + bytes) could be shared in place: static storage of
 // the executable, page-aligned, whole pages. Says nothing about the display.
 bool can_share_in_place(const void* first, std::size_t bytes);
 
-// Presents the request from the shared image and waits until the X server
+// Presents the image from the shared pages and waits until the X server
 // has read it, so the caller may write the image again at once. Returns false
-// (having shown nothing) when the window or the request does not qualify;
+// (having shown nothing) when the window or the image does not qualify;
 // the caller then presents another way.
-bool present_shared_image(SDL_Window* window, const PresentRequest& request);
+bool present_shared_image(SDL_Window* window, const FrameImage& image);
 
 // Releases the X server's side of the sharing for this window. Call before
 // destroying the window. The image itself stays shared and mapped.

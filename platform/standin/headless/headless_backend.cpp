@@ -1,4 +1,4 @@
-#include "platform/headless/headless_backend.h"
+#include "platform/standin/headless/headless.h"
 
 #include <utility>
 
@@ -14,8 +14,6 @@ struct PendingInput {
 };
 
 struct State {
-    bool recording = true;
-    std::vector<RecordedCall> calls;
     std::deque<PendingInput> pending;
     PresentHook present_hook;
     std::uint64_t frame_limit = DEFAULT_FRAME_LIMIT;
@@ -97,26 +95,6 @@ void fail_create_window(bool fail) {
     state().fail_create = fail;
 }
 
-void set_recording(bool on) {
-    state().recording = on;
-}
-const std::vector<RecordedCall>& calls() {
-    return state().calls;
-}
-
-std::vector<std::string> call_names() {
-    std::vector<std::string> names;
-    names.reserve(state().calls.size());
-    for (const RecordedCall& call : state().calls) {
-        names.push_back(call.name);
-    }
-    return names;
-}
-
-void clear_calls() {
-    state().calls.clear();
-}
-
 std::uint64_t present_count() {
     return state().presents;
 }
@@ -172,7 +150,7 @@ void backend_destroy_window() {
     state().window.visible = false;
 }
 
-void backend_present(const PresentRequest& request) {
+void backend_present(const FrameImage& image) {
     auto& s = state();
     if (s.presents >= s.frame_limit) {
         throw headless::HeadlessStop("headless: frame limit reached");
@@ -185,10 +163,10 @@ void backend_present(const PresentRequest& request) {
         if (!s.frames.empty() && s.frames.back().size() == frame.size()) {
             frame = s.frames.back();  // the parts not presented keep what was shown
         }
-        for (int row = 0; row < request.height; ++row) {
-            const std::uint32_t* from = request.first + row * request.pitch_words;
-            std::uint32_t* to = frame.data() + (request.dest_y + row) * width + request.dest_x;
-            for (int column = 0; column < request.width; ++column) {
+        for (int row = 0; row < image.height; ++row) {
+            const std::uint32_t* from = image.pixels + row * image.pitch_words;
+            std::uint32_t* to = frame.data() + row * width;
+            for (int column = 0; column < image.width; ++column) {
                 to[column] = from[column] & 0x00FFFFFFu;
             }
         }
@@ -198,7 +176,7 @@ void backend_present(const PresentRequest& request) {
         }
     }
     if (s.present_hook) {
-        s.present_hook(request, s.presents);
+        s.present_hook(image, s.presents);
     }
 }
 
@@ -219,33 +197,5 @@ void backend_exit_process(UINT exit_code) {
 }
 
 int backend_message_box(const char* /*text*/, const char* /*caption*/, UINT /*type*/) {
-    return 1;  // seen in the recorded calls
-}
-
-void backend_note_call(const PlatformCall& call) {
-    auto& s = state();
-    if (!s.recording) {
-        return;
-    }
-    headless::RecordedCall record;
-    record.name = call.name;
-    record.args.assign(call.args, call.args + call.arg_count);
-    for (const char* text : call.strings) {
-        if (text != nullptr) {
-            record.strings.emplace_back(text);
-        }
-    }
-    if (call.window_class != nullptr) {
-        record.window_class = *call.window_class;
-    }
-    if (call.rect != nullptr) {
-        record.rect = *call.rect;
-    }
-    if (call.bitmap_info != nullptr) {
-        record.bitmap = call.bitmap_info->bmiHeader;
-    }
-    if (call.msg != nullptr) {
-        record.msg = *call.msg;
-    }
-    s.calls.push_back(std::move(record));
+    return 1;  // OK, at once
 }

@@ -1,6 +1,8 @@
-// Test hook of the POSIX file layer: makes chosen file calls fail on purpose,
-// so every failure path of a caller can be exercised even when the tests run
-// as root (where permissions alone cannot make a create or a write fail).
+// Makes chosen file calls fail on purpose, so every failure path of a caller
+// can be exercised even when the tests run as root (where permissions alone
+// cannot make a create or a write fail). It sits between the program and the
+// file calls at link time (linker --wrap, see platform_seams.cmake), so the
+// shipped file calls carry no hook.
 //
 // A fault is armed for the n-th call of one kind (or of any kind), counted
 // from the moment it is armed. When that call comes it fails the way the real

@@ -1,0 +1,94 @@
+// The one interface between the stand-in's shared core (window_core.cpp,
+// message_queue.cpp, files.cpp) and a back end (headless/, sdl/, web/). The
+// core implements the Windows calls once; a back end defines exactly the
+// functions under "Implemented by each back end" and nothing else of the API.
+//
+// Model:
+// - One window class and one window at a time. The window's client area is
+//   what the back end shows; its outer size is worked out with the frame
+//   metrics below, so AdjustWindowRect and CreateWindowExA always agree.
+// - One thread. The window procedure runs synchronously inside
+//   DispatchMessageA, CreateWindowExA (WM_CREATE), DestroyWindow (WM_DESTROY)
+//   and DefWindowProcA (WM_CLOSE).
+// - One message queue of fixed capacity. A back end moves native input into
+//   it with post_window_message / post_mouse_move, from backend_pump_events
+//   (which PeekMessageA and GetMessageA call before they look) or from any
+//   callback of its own on the program's thread.
+// - The quit request is a flag, as on Windows: it is fetched only once no
+//   other message is waiting.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/standin/windows_standin.h"
+
+// A window with a caption has a border of WINDOW_BORDER pixels on every side
+// and a caption bar of WINDOW_CAPTION pixels above the client area.
+constexpr int WINDOW_BORDER = 3;
+constexpr int WINDOW_CAPTION = 19;
+
+// As the default posted-message limit on Windows: posting to a full queue fails.
+constexpr int MESSAGE_QUEUE_CAPACITY = 10000;
+
+// A top-down 32-bit image shown 1:1 at the client area's top-left corner,
+// already clipped to the client. Row r starts at pixels + r * pitch_words.
+// Only the low 24 bits of a word are colour (blue in bits 0-7, green 8-15,
+// red 16-23); the top byte never reaches the screen.
+struct FrameImage {
+    const std::uint32_t* pixels;
+    int pitch_words;
+    int width;
+    int height;
+};
+
+// ---- Implemented by each back end ---------------------------------------------
+
+// Whether the back end accepts the window class (the core has checked the
+// record already). A real back end accepts it.
+bool backend_register_class(const WNDCLASSA& window_class);
+
+// Creates the native window, not yet shown, with a client area of exactly
+// client_width x client_height, its outer window at screen position (x, y).
+// False if it cannot; CreateWindowExA then fails.
+bool backend_create_window(const char* caption, int x, int y, int client_width, int client_height);
+void backend_show_window(bool visible);
+void backend_destroy_window();
+
+// Shows the image. Called only while the window exists.
+void backend_present(const FrameImage& image);
+
+// Moves pending native input into the queue. With wait set, returns once at
+// least one message was posted or after a short while; the caller asks again.
+void backend_pump_events(bool wait);
+
+void backend_sleep(DWORD milliseconds);
+[[noreturn]] void backend_exit_process(UINT exit_code);
+
+// Shows the text where the user sees it; returns the button pressed (1 = OK).
+int backend_message_box(const char* text, const char* caption, UINT type);
+
+// ---- Provided by the core -----------------------------------------------------
+
+// Posts a message for the window at the end of the queue. False when there
+// is no window or the queue is full.
+bool post_window_message(UINT message, WPARAM wparam, LPARAM lparam);
+
+// Posts a WM_MOUSEMOVE with the packed client position. A new move replaces a
+// pending move only when that move is the last message waiting, so input is
+// never reordered and the newest position always wins.
+bool post_mouse_move(LPARAM position);
+
+// The window while it exists, else null.
+HWND current_window();
+
+// Messages waiting (the quit request not counted).
+int queued_message_count();
+
+// Forgets the class, the window (without telling the back end), every queued
+// message and the quit request: the state of a fresh process.
+void reset_window_system();
+
+// Called with the new name after every MoveFileExA that succeeded, so a back
+// end can tell its user that a file is now complete. Null (the start) for none.
+using FileMovedHandler = void (*)(const char* new_name);
+void set_file_moved_handler(FileMovedHandler handler);

@@ -1,0 +1,177 @@
+// The message calls of the stand-in: one queue of fixed capacity for the one
+// window, the quit request, keyboard translation and dispatch.
+#include "platform/standin/backend.h"
+#include "platform/standin/window_core.h"
+
+namespace {
+
+// A ring of MESSAGE_QUEUE_CAPACITY messages, oldest at queue_head.
+MSG queue[MESSAGE_QUEUE_CAPACITY];
+int queue_head;
+int queue_count;
+bool quit_pending;
+int quit_code;
+DWORD message_clock;  // rises with every post; stamped as the message time
+
+MSG& queued(int position) {
+    return queue[(queue_head + position) % MESSAGE_QUEUE_CAPACITY];
+}
+
+bool post(UINT message, WPARAM wparam, LPARAM lparam, bool at_front) {
+    const HWND window = current_window();
+    if (window == nullptr || queue_count == MESSAGE_QUEUE_CAPACITY) {
+        return false;
+    }
+    if (at_front) {
+        queue_head = (queue_head + MESSAGE_QUEUE_CAPACITY - 1) % MESSAGE_QUEUE_CAPACITY;
+    }
+    MSG& slot = at_front ? queue[queue_head] : queued(queue_count);
+    slot = MSG{};
+    slot.hwnd = window;
+    slot.message = message;
+    slot.wParam = wparam;
+    slot.lParam = lparam;
+    slot.time = ++message_clock;
+    ++queue_count;
+    return true;
+}
+
+// The oldest message, else the quit request once nothing else waits.
+bool take_message(MSG* msg, bool remove) {
+    if (queue_count > 0) {
+        *msg = queued(0);
+        if (remove) {
+            queue_head = (queue_head + 1) % MESSAGE_QUEUE_CAPACITY;
+            --queue_count;
+        }
+        return true;
+    }
+    if (!quit_pending) {
+        return false;
+    }
+    *msg = MSG{};
+    msg->message = WM_QUIT;
+    msg->wParam = static_cast<WPARAM>(static_cast<UINT>(quit_code));
+    msg->time = message_clock;
+    quit_pending = quit_pending && !remove;
+    return true;
+}
+
+// Filters by window or by message range are not supported.
+bool unfiltered(HWND window, UINT filter_min, UINT filter_max) {
+    return window == nullptr && filter_min == 0 && filter_max == 0;
+}
+
+// Keys other than letters and digits that type a character with no modifier
+// held (US layout), with that character.
+struct TypedKey {
+    BYTE key;
+    char character;
+};
+constexpr TypedKey TYPED_KEYS[] = {
+    {VK_BACK, '\b'}, {VK_TAB, '\t'}, {VK_RETURN, '\r'}, {VK_ESCAPE, '\x1B'}, {VK_SPACE, ' '},
+    {0x6A, '*'},     {0x6B, '+'},    {0x6D, '-'},       {0x6E, '.'},         {0x6F, '/'},
+    {0xBA, ';'},     {0xBB, '='},    {0xBC, ','},       {0xBD, '-'},         {0xBE, '.'},
+    {0xBF, '/'},     {0xC0, '`'},    {0xDB, '['},       {0xDC, '\\'},        {0xDD, ']'},
+    {0xDE, '\''}};
+constexpr WPARAM NUMPAD_0 = 0x60;
+
+// The character a key types, or 0 for none.
+WPARAM character_of_key(WPARAM key) {
+    if (key >= '0' && key <= '9') {
+        return key;
+    }
+    if (key >= 'A' && key <= 'Z') {
+        return key - 'A' + 'a';
+    }
+    if (key >= NUMPAD_0 && key <= NUMPAD_0 + 9) {
+        return key - NUMPAD_0 + '0';
+    }
+    for (const TypedKey& typed : TYPED_KEYS) {
+        if (typed.key == key) {
+            return static_cast<WPARAM>(typed.character);
+        }
+    }
+    return 0;
+}
+
+}  // namespace
+
+// ---- Shared with the window side and the back ends ------------------------------
+
+void discard_window_messages() {
+    queue_head = 0;
+    queue_count = 0;
+}
+
+void reset_message_queue() {
+    discard_window_messages();
+    quit_pending = false;
+    quit_code = 0;
+    message_clock = 0;
+}
+
+bool post_window_message(UINT message, WPARAM wparam, LPARAM lparam) {
+    return post(message, wparam, lparam, false);
+}
+
+bool post_mouse_move(LPARAM position) {
+    if (current_window() != nullptr && queue_count > 0 &&
+        queued(queue_count - 1).message == WM_MOUSEMOVE) {
+        MSG& last = queued(queue_count - 1);
+        last.lParam = position;
+        last.time = ++message_clock;
+        return true;
+    }
+    return post(WM_MOUSEMOVE, 0, position, false);
+}
+
+int queued_message_count() {
+    return queue_count;
+}
+
+// ---- Message calls ------------------------------------------------------------------
+
+BOOL PeekMessageA(MSG* msg, HWND window, UINT filter_min, UINT filter_max, UINT remove) {
+    if (msg == nullptr || !unfiltered(window, filter_min, filter_max) ||
+        (remove != PM_NOREMOVE && remove != PM_REMOVE)) {
+        return FALSE;
+    }
+    backend_pump_events(false);
+    return take_message(msg, remove == PM_REMOVE) ? TRUE : FALSE;
+}
+
+BOOL GetMessageA(MSG* msg, HWND window, UINT filter_min, UINT filter_max) {
+    if (msg == nullptr || !unfiltered(window, filter_min, filter_max)) {
+        return -1;
+    }
+    backend_pump_events(false);
+    while (!take_message(msg, true)) {
+        backend_pump_events(true);
+    }
+    return msg->message == WM_QUIT ? FALSE : TRUE;
+}
+
+BOOL TranslateMessage(const MSG* msg) {
+    if (msg == nullptr || (msg->message != WM_KEYDOWN && msg->message != WM_SYSKEYDOWN)) {
+        return FALSE;
+    }
+    const WPARAM character = character_of_key(msg->wParam);
+    if (character != 0) {
+        // The character message is the next one fetched.
+        post(msg->message == WM_KEYDOWN ? WM_CHAR : WM_SYSCHAR, character, msg->lParam, true);
+    }
+    return TRUE;
+}
+
+LRESULT DispatchMessageA(const MSG* msg) {
+    if (msg == nullptr || !is_live_window(msg->hwnd)) {
+        return 0;
+    }
+    return call_window_procedure(msg->hwnd, msg->message, msg->wParam, msg->lParam);
+}
+
+void PostQuitMessage(int exit_code) {
+    quit_pending = true;
+    quit_code = exit_code;
+}

@@ -1,0 +1,130 @@
+#include "platform/standin/sdl/sdl_input.h"
+
+namespace {
+
+// SDL keys and the Windows virtual-key codes of the same keys, beyond the
+// letters, digits, function keys and keypad digits 1-9 (ranges below).
+struct KeyPair {
+    SDL_Keycode sdl;
+    int vk;
+};
+constexpr KeyPair KEY_PAIRS[] = {
+    {SDLK_BACKSPACE, VK_BACK},  {SDLK_TAB, VK_TAB},        {SDLK_RETURN, VK_RETURN},
+    {SDLK_KP_ENTER, VK_RETURN}, {SDLK_ESCAPE, VK_ESCAPE},  {SDLK_SPACE, VK_SPACE},
+    {SDLK_DELETE, VK_DELETE},   {SDLK_INSERT, 0x2D},       {SDLK_HOME, 0x24},
+    {SDLK_END, 0x23},           {SDLK_PAGEUP, 0x21},       {SDLK_PAGEDOWN, 0x22},
+    {SDLK_LEFT, VK_LEFT},       {SDLK_UP, VK_UP},          {SDLK_RIGHT, VK_RIGHT},
+    {SDLK_DOWN, VK_DOWN},       {SDLK_LSHIFT, VK_SHIFT},   {SDLK_RSHIFT, VK_SHIFT},
+    {SDLK_LCTRL, VK_CONTROL},   {SDLK_RCTRL, VK_CONTROL},  {SDLK_LALT, VK_MENU},
+    {SDLK_RALT, VK_MENU},       {SDLK_LGUI, 0x5B},         {SDLK_RGUI, 0x5C},
+    {SDLK_APPLICATION, 0x5D},   {SDLK_PAUSE, 0x13},        {SDLK_CAPSLOCK, 0x14},
+    {SDLK_PRINTSCREEN, 0x2C},   {SDLK_NUMLOCKCLEAR, 0x90}, {SDLK_SCROLLLOCK, 0x91},
+    {SDLK_KP_0, 0x60},          {SDLK_KP_MULTIPLY, 0x6A},  {SDLK_KP_PLUS, 0x6B},
+    {SDLK_KP_MINUS, 0x6D},      {SDLK_KP_PERIOD, 0x6E},    {SDLK_KP_DIVIDE, 0x6F},
+    {SDLK_SEMICOLON, 0xBA},     {SDLK_EQUALS, 0xBB},  // the OEM keys of a US layout
+    {SDLK_COMMA, 0xBC},         {SDLK_MINUS, 0xBD},        {SDLK_PERIOD, 0xBE},
+    {SDLK_SLASH, 0xBF},         {SDLK_BACKQUOTE, 0xC0},    {SDLK_LEFTBRACKET, 0xDB},
+    {SDLK_BACKSLASH, 0xDC},     {SDLK_RIGHTBRACKET, 0xDD}, {SDLK_QUOTE, 0xDE}};
+constexpr int VK_NUMPAD1 = 0x61;
+constexpr int VK_F10 = 0x79;
+
+// Key-message lparam bits: repeat count in bits 0-15, then the context code
+// (Alt held), the previous key state and the transition state.
+constexpr LPARAM KEY_REPEAT_ONE = 1;
+constexpr LPARAM KEY_CONTEXT_ALT = LPARAM{1} << 29;
+constexpr LPARAM KEY_WAS_DOWN = LPARAM{1} << 30;
+constexpr LPARAM KEY_RELEASED = static_cast<LPARAM>(0x80000000u);
+
+constexpr InputMessage NOTHING = {InputMessage::Kind::none, WM_NULL, 0, 0};
+
+InputMessage key_message(const SDL_KeyboardEvent& key) {
+    const int vk = virtual_key_for(key.keysym.sym);
+    if (vk == 0) {
+        return NOTHING;
+    }
+    const bool alt = (key.keysym.mod & KMOD_ALT) != 0;
+    const bool system = alt || vk == VK_F10;
+    const bool pressed = key.type == SDL_KEYDOWN;
+    LPARAM lparam = KEY_REPEAT_ONE;
+    if (alt) {
+        lparam |= KEY_CONTEXT_ALT;
+    }
+    if (!pressed || key.repeat != 0) {
+        lparam |= KEY_WAS_DOWN;
+    }
+    if (!pressed) {
+        lparam |= KEY_RELEASED;
+    }
+    UINT message;
+    if (pressed) {
+        message = system ? WM_SYSKEYDOWN : WM_KEYDOWN;
+    } else {
+        message = system ? WM_SYSKEYUP : WM_KEYUP;
+    }
+    return {InputMessage::Kind::message, message, static_cast<WPARAM>(vk), lparam};
+}
+
+}  // namespace
+
+int virtual_key_for(SDL_Keycode key) {
+    if (key >= SDLK_a && key <= SDLK_z) {
+        return 'A' + (key - SDLK_a);
+    }
+    if (key >= SDLK_0 && key <= SDLK_9) {
+        return '0' + (key - SDLK_0);
+    }
+    if (key >= SDLK_F1 && key <= SDLK_F12) {
+        return VK_F1 + (key - SDLK_F1);
+    }
+    if (key >= SDLK_F13 && key <= SDLK_F24) {
+        return VK_F1 + 12 + (key - SDLK_F13);
+    }
+    if (key >= SDLK_KP_1 && key <= SDLK_KP_9) {
+        return VK_NUMPAD1 + (key - SDLK_KP_1);
+    }
+    for (const KeyPair& pair : KEY_PAIRS) {
+        if (pair.sdl == key) {
+            return pair.vk;
+        }
+    }
+    return 0;
+}
+
+InputMessage translate_event(const SDL_Event& event, Uint32 window_id, int client_width,
+                             int client_height) {
+    switch (event.type) {
+        case SDL_QUIT:
+            return {InputMessage::Kind::message, WM_CLOSE, 0, 0};
+        case SDL_WINDOWEVENT:
+            if (event.window.windowID == window_id && event.window.event == SDL_WINDOWEVENT_CLOSE) {
+                return {InputMessage::Kind::message, WM_CLOSE, 0, 0};
+            }
+            return NOTHING;
+        case SDL_KEYDOWN:
+        case SDL_KEYUP:
+            if (event.key.windowID != window_id) {
+                return NOTHING;
+            }
+            return key_message(event.key);
+        case SDL_MOUSEMOTION:
+            if (event.motion.windowID != window_id ||
+                !inside_client(event.motion.x, event.motion.y, client_width, client_height)) {
+                return NOTHING;
+            }
+            return {InputMessage::Kind::mouse_move, WM_MOUSEMOVE, 0,
+                    pack_client_position(event.motion.x, event.motion.y)};
+        case SDL_MOUSEBUTTONDOWN:
+        case SDL_MOUSEBUTTONUP: {
+            const SDL_MouseButtonEvent& button = event.button;
+            if (button.windowID != window_id || button.button != SDL_BUTTON_LEFT ||
+                !inside_client(button.x, button.y, client_width, client_height)) {
+                return NOTHING;
+            }
+            const bool pressed = event.type == SDL_MOUSEBUTTONDOWN;
+            return {InputMessage::Kind::message, pressed ? WM_LBUTTONDOWN : WM_LBUTTONUP,
+                    pressed ? MOUSE_KEY_LEFT_BUTTON : 0, pack_client_position(button.x, button.y)};
+        }
+        default:
+            return NOTHING;
+    }
+}
