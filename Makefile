@@ -1,7 +1,7 @@
 # Thin wrapper over the CMake presets; see README.md.
 JOBS ?= $(shell nproc)
 
-.PHONY: deps test test-asan bench run windows web run-web bench-web format lint fuzz
+.PHONY: deps test test-asan bench run windows web run-web bench-web package format lint fuzz
 
 deps:
 	scripts/install-deps
@@ -51,6 +51,14 @@ bench-web: web
 	cmake --build --preset default -j $(JOBS) --target kestrovan_bench
 	cmake --build --preset web -j $(JOBS) --target kestrovan_web_bench
 	node bench/web/bench_web.mjs build/web build/default/bench/kestrovan_bench
+
+# The installers, in build/packages: kestrovan_<version>_amd64.deb from the
+# default preset, kestrovan-<version>-windows-x86_64.zip from the windows one.
+package: deps windows
+	cmake --preset default
+	cmake --build --preset default -j $(JOBS) --target kestrovan kestrovan_desktop_data
+	cpack --config build/default/CPackConfig.cmake -B $(CURDIR)/build/packages
+	cpack --config build/windows/CPackConfig.cmake -B $(CURDIR)/build/packages
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

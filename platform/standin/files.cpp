@@ -35,34 +35,35 @@ int fd_from_handle(HANDLE handle) {
     return static_cast<int>(value / 4 - 1);
 }
 
+// The Windows error for an errno value; anything else is a general failure.
+struct ErrorPair {
+    int posix;
+    DWORD windows;
+};
+constexpr ErrorPair ERRORS[] = {{ENOENT, ERROR_FILE_NOT_FOUND},
+                                {ENOTDIR, ERROR_PATH_NOT_FOUND},
+                                {ENAMETOOLONG, ERROR_PATH_NOT_FOUND},
+                                {ELOOP, ERROR_PATH_NOT_FOUND},
+                                {EACCES, ERROR_ACCESS_DENIED},
+                                {EPERM, ERROR_ACCESS_DENIED},
+                                {EISDIR, ERROR_ACCESS_DENIED},
+                                {EROFS, ERROR_ACCESS_DENIED},
+                                {EBUSY, ERROR_ACCESS_DENIED},
+                                {EXDEV, ERROR_ACCESS_DENIED},
+                                {EEXIST, ERROR_FILE_EXISTS},
+                                {ENOSPC, ERROR_DISK_FULL},
+                                {EDQUOT, ERROR_DISK_FULL},
+                                {EFBIG, ERROR_DISK_FULL},
+                                {EIO, ERROR_WRITE_FAULT},
+                                {EBADF, ERROR_INVALID_HANDLE}};
+
 DWORD error_from_errno(int error) {
-    switch (error) {
-        case ENOENT:
-            return ERROR_FILE_NOT_FOUND;
-        case ENOTDIR:
-        case ENAMETOOLONG:
-        case ELOOP:
-            return ERROR_PATH_NOT_FOUND;
-        case EACCES:
-        case EPERM:
-        case EISDIR:
-        case EROFS:
-        case EBUSY:
-        case EXDEV:
-            return ERROR_ACCESS_DENIED;
-        case EEXIST:
-            return ERROR_FILE_EXISTS;
-        case ENOSPC:
-        case EDQUOT:
-        case EFBIG:
-            return ERROR_DISK_FULL;
-        case EIO:
-            return ERROR_WRITE_FAULT;
-        case EBADF:
-            return ERROR_INVALID_HANDLE;
-        default:
-            return ERROR_GEN_FAILURE;
+    for (const ErrorPair& pair : ERRORS) {
+        if (pair.posix == error) {
+            return pair.windows;
+        }
     }
+    return ERROR_GEN_FAILURE;
 }
 
 BOOL fail(DWORD error) {

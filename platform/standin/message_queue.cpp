@@ -73,8 +73,7 @@ constexpr TypedKey TYPED_KEYS[] = {
     {0x6A, '*'},     {0x6B, '+'},    {0x6D, '-'},       {0x6E, '.'},         {0x6F, '/'},
     {0xBA, ';'},     {0xBB, '='},    {0xBC, ','},       {0xBD, '-'},         {0xBE, '.'},
     {0xBF, '/'},     {0xC0, '`'},    {0xDB, '['},       {0xDC, '\\'},        {0xDD, ']'},
-    {0xDE, '\''},
-};
+    {0xDE, '\''}};
 constexpr WPARAM NUMPAD_0 = 0x60;
 
 // The character a key types, or 0 for none.

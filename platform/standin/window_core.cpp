@@ -50,10 +50,6 @@ struct WindowRecord {
 };
 WindowRecord window;
 
-bool is_live(HWND handle) {
-    return window.alive && handle == handle_of<HWND>(window_object);
-}
-
 // The frame a window of this style has around its client area.
 RECT frame_of(DWORD style) {
     if ((style & WS_CAPTION) != WS_CAPTION) {
@@ -67,7 +63,7 @@ RECT frame_of(DWORD style) {
 // ---- Shared with the message queue ------------------------------------------
 
 bool is_live_window(HWND handle) {
-    return is_live(handle);
+    return window.alive && handle == handle_of<HWND>(window_object);
 }
 
 LRESULT call_window_procedure(HWND handle, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -170,7 +166,7 @@ HWND CreateWindowExA(DWORD ex_style, LPCSTR class_name_or_atom, LPCSTR window_na
 }
 
 BOOL ShowWindow(HWND handle, int show_command) {
-    if (!is_live(handle)) {
+    if (!is_live_window(handle)) {
         return FALSE;
     }
     const BOOL was_visible = window.visible ? TRUE : FALSE;
@@ -180,15 +176,15 @@ BOOL ShowWindow(HWND handle, int show_command) {
 }
 
 HDC GetDC(HWND handle) {
-    return is_live(handle) ? handle_of<HDC>(dc_object) : nullptr;
+    return is_live_window(handle) ? handle_of<HDC>(dc_object) : nullptr;
 }
 
 int ReleaseDC(HWND handle, HDC dc) {
-    return is_live(handle) && dc == handle_of<HDC>(dc_object) ? 1 : 0;
+    return is_live_window(handle) && dc == handle_of<HDC>(dc_object) ? 1 : 0;
 }
 
 BOOL DestroyWindow(HWND handle) {
-    if (!is_live(handle) || window.destroying) {
+    if (!is_live_window(handle) || window.destroying) {
         return FALSE;
     }
     // The procedure hears WM_DESTROY while the window still exists; after it
@@ -204,7 +200,7 @@ BOOL DestroyWindow(HWND handle) {
 LRESULT DefWindowProcA(HWND handle, UINT message, WPARAM wparam, LPARAM /*lparam*/) {
     if (message == WM_CLOSE) {
         DestroyWindow(handle);
-    } else if (message == WM_SYSKEYDOWN && wparam == VK_F4 && is_live(handle)) {
+    } else if (message == WM_SYSKEYDOWN && wparam == VK_F4 && is_live_window(handle)) {
         // Alt+F4 is a close request, as from the system menu, even when no
         // window manager turns it into one for us.
         window.procedure(handle, WM_CLOSE, 0, 0);
@@ -213,7 +209,7 @@ LRESULT DefWindowProcA(HWND handle, UINT message, WPARAM wparam, LPARAM /*lparam
 }
 
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
-    if (owner != nullptr && !is_live(owner)) {
+    if (owner != nullptr && !is_live_window(owner)) {
         return 0;
     }
     // With no caption the system's default one is used.

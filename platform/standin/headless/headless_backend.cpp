@@ -1,11 +1,9 @@
-#include "platform/standin/headless/headless.h"
-
 #include <utility>
+
+#include "platform/standin/headless/headless.h"
 
 namespace headless {
 namespace {
-
-constexpr std::uint64_t DEFAULT_FRAME_LIMIT = 100000;
 
 struct PendingInput {
     UINT message;
@@ -16,7 +14,7 @@ struct PendingInput {
 struct State {
     std::deque<PendingInput> pending;
     PresentHook present_hook;
-    std::uint64_t frame_limit = DEFAULT_FRAME_LIMIT;
+    std::uint64_t frame_limit = 100000;
     bool fail_register = false;
     bool fail_create = false;
     std::uint64_t presents = 0;
@@ -32,18 +30,37 @@ State& state() {
     return instance;
 }
 
+// Posts the waiting input in order; stops at the first post refused (no
+// window yet, or a full queue) and tries again next time.
 void deliver_pending_input() {
     State& s = state();
     while (!s.pending.empty()) {
         const PendingInput& input = s.pending.front();
-        const bool posted = input.message == WM_MOUSEMOVE
-                                ? post_mouse_move(input.lparam)
-                                : post_window_message(input.message, input.wparam, input.lparam);
-        if (!posted) {
-            return;  // no window yet, or the queue is full: try again later
+        if (!(input.message == WM_MOUSEMOVE
+                  ? post_mouse_move(input.lparam)
+                  : post_window_message(input.message, input.wparam, input.lparam))) {
+            return;
         }
         s.pending.pop_front();
     }
+}
+
+// The client area as the screen shows it after this present: the image's
+// colour over what was shown before, the top byte cleared.
+std::vector<std::uint32_t> screen_after(const FrameImage& image) {
+    const State& s = state();
+    const auto width = static_cast<std::size_t>(s.window.client_width);
+    std::vector<std::uint32_t> screen(width * static_cast<std::size_t>(s.window.client_height));
+    if (!s.frames.empty() && s.frames.back().size() == screen.size()) {
+        screen = s.frames.back();
+    }
+    for (int row = 0; row < image.height; ++row) {
+        for (int column = 0; column < image.width; ++column) {
+            screen[row * width + column] =
+                image.pixels[row * image.pitch_words + column] & 0xFFFFFFu;
+        }
+    }
+    return screen;
 }
 
 }  // namespace
@@ -65,17 +82,14 @@ std::optional<UINT> run_until_exit(const std::function<void()>& body) {
 void send_input(UINT message, WPARAM wparam, LPARAM lparam) {
     state().pending.push_back({message, wparam, lparam});
 }
-
 void send_key(int virtual_key) {
     send_input(WM_KEYDOWN, static_cast<WPARAM>(virtual_key), 0);
 }
-
 void send_mouse(UINT message, int x, int y) {
-    const auto packed = static_cast<std::uint32_t>(static_cast<std::uint16_t>(x)) |
-                        (static_cast<std::uint32_t>(static_cast<std::uint16_t>(y)) << 16);
+    const std::uint32_t packed = static_cast<std::uint16_t>(x) |
+                                 (static_cast<std::uint32_t>(static_cast<std::uint16_t>(y)) << 16);
     send_input(message, 0, static_cast<LPARAM>(packed));
 }
-
 int pending_input_count() {
     return static_cast<int>(state().pending.size());
 }
@@ -83,11 +97,9 @@ int pending_input_count() {
 void set_present_hook(PresentHook hook) {
     state().present_hook = std::move(hook);
 }
-
 void set_frame_limit(std::uint64_t presents) {
     state().frame_limit = presents;
 }
-
 void fail_register_class(bool fail) {
     state().fail_register = fail;
 }
@@ -98,7 +110,6 @@ void fail_create_window(bool fail) {
 std::uint64_t present_count() {
     return state().presents;
 }
-
 void keep_frames(std::size_t count) {
     State& s = state();
     s.frames_kept = count;
@@ -106,18 +117,15 @@ void keep_frames(std::size_t count) {
         s.frames.pop_front();
     }
 }
-
 const std::deque<std::vector<std::uint32_t>>& frames() {
     return state().frames;
 }
-
 std::uint64_t sleep_count() {
     return state().sleeps;
 }
 std::uint64_t total_sleep_milliseconds() {
     return state().slept_milliseconds;
 }
-
 WindowState window_state() {
     return state().window;
 }
@@ -126,6 +134,7 @@ WindowState window_state() {
 
 // ---- The back-end interface ---------------------------------------------------------
 
+using headless::keep_frames;
 using headless::state;
 
 bool backend_register_class(const WNDCLASSA& /*window_class*/) {
@@ -133,11 +142,10 @@ bool backend_register_class(const WNDCLASSA& /*window_class*/) {
 }
 
 bool backend_create_window(const char* caption, int x, int y, int client_width, int client_height) {
-    auto& s = state();
-    if (s.fail_create) {
+    if (state().fail_create) {
         return false;
     }
-    s.window = headless::WindowState{true, false, caption, x, y, client_width, client_height};
+    state().window = headless::WindowState{true, false, caption, x, y, client_width, client_height};
     return true;
 }
 
@@ -157,23 +165,8 @@ void backend_present(const FrameImage& image) {
     }
     ++s.presents;
     if (s.frames_kept > 0) {
-        const int width = s.window.client_width;
-        std::vector<std::uint32_t> frame(
-            static_cast<std::size_t>(width) * static_cast<std::size_t>(s.window.client_height), 0);
-        if (!s.frames.empty() && s.frames.back().size() == frame.size()) {
-            frame = s.frames.back();  // the parts not presented keep what was shown
-        }
-        for (int row = 0; row < image.height; ++row) {
-            const std::uint32_t* from = image.pixels + row * image.pitch_words;
-            std::uint32_t* to = frame.data() + row * width;
-            for (int column = 0; column < image.width; ++column) {
-                to[column] = from[column] & 0x00FFFFFFu;
-            }
-        }
-        s.frames.push_back(std::move(frame));
-        while (s.frames.size() > s.frames_kept) {
-            s.frames.pop_front();
-        }
+        s.frames.push_back(headless::screen_after(image));
+        keep_frames(s.frames_kept);
     }
     if (s.present_hook) {
         s.present_hook(image, s.presents);

@@ -24,8 +24,7 @@ constexpr KeyPair KEY_PAIRS[] = {
     {SDLK_SEMICOLON, 0xBA},     {SDLK_EQUALS, 0xBB},  // the OEM keys of a US layout
     {SDLK_COMMA, 0xBC},         {SDLK_MINUS, 0xBD},        {SDLK_PERIOD, 0xBE},
     {SDLK_SLASH, 0xBF},         {SDLK_BACKQUOTE, 0xC0},    {SDLK_LEFTBRACKET, 0xDB},
-    {SDLK_BACKSLASH, 0xDC},     {SDLK_RIGHTBRACKET, 0xDD}, {SDLK_QUOTE, 0xDE},
-};
+    {SDLK_BACKSLASH, 0xDC},     {SDLK_RIGHTBRACKET, 0xDD}, {SDLK_QUOTE, 0xDE}};
 constexpr int VK_NUMPAD1 = 0x61;
 constexpr int VK_F10 = 0x79;
 
