@@ -16,6 +16,9 @@
 //   callback of its own on the program's thread.
 // - The quit request is a flag, as on Windows: it is fetched only once no
 //   other message is waiting.
+// - A name pointer below 0x10000 is an integer id (MAKEINTRESOURCE), as on
+//   Windows, where nothing lives in the first 64 KiB. A platform that puts
+//   data there must move it up (the web build links its data at 64 KiB).
 #pragma once
 
 #include <cstdint>
