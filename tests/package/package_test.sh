@@ -40,6 +40,16 @@ le32() {
     echo $((16#${1:6:2}${1:4:2}${1:2:2}${1:0:2}))
 }
 
+# Runs CPack with CONFIG into a fresh DIR and checks it made exactly NAME.
+run_cpack() {
+    local config=$1 dir=$2 name=$3 pattern=$4
+    rm -rf "$dir"
+    mkdir -p "$dir"
+    "$CPACK" --config "$config" -B "$dir" >"$dir/cpack.log" 2>&1 ||
+        fail "cpack failed: $(tail -n 20 "$dir/cpack.log")"
+    only_file "$dir" "$name" "$pattern"
+}
+
 CASE=${1:-}
 deb_dir=$OUT/deb
 zip_dir=$OUT/zip
@@ -48,12 +58,8 @@ app_id=io.github.kestrovan.Kestrovan
 
 case "$CASE" in
     make_deb)
-        rm -rf "$deb_dir"
-        mkdir -p "$deb_dir"
-        "$CPACK" --config "$2" -B "$deb_dir" >"$deb_dir/cpack.log" 2>&1 ||
-            fail "cpack failed: $(tail -n 20 "$deb_dir/cpack.log")"
         name="kestrovan_${VERSION}_$(dpkg --print-architecture).deb"
-        only_file "$deb_dir" "$name" '*.deb'
+        run_cpack "$2" "$deb_dir" "$name" '*.deb'
         dpkg-deb -x "$deb_dir/$name" "$root" || fail "dpkg-deb cannot unpack $name"
         dpkg-deb -e "$deb_dir/$name" "$deb_dir/control" || fail "dpkg-deb cannot read the control part"
         ln -s "$name" "$deb_dir/package.deb"
@@ -61,12 +67,8 @@ case "$CASE" in
     make_zip)
         [[ -f "$WINDOWS_BUILD/CPackConfig.cmake" ]] ||
             fail "no Windows build in $WINDOWS_BUILD (make windows makes it)"
-        rm -rf "$zip_dir"
-        mkdir -p "$zip_dir"
-        "$CPACK" --config "$WINDOWS_BUILD/CPackConfig.cmake" -B "$zip_dir" >"$zip_dir/cpack.log" 2>&1 ||
-            fail "cpack failed: $(tail -n 20 "$zip_dir/cpack.log")"
         name="kestrovan-${VERSION}-windows-x86_64.zip"
-        only_file "$zip_dir" "$name" '*.zip'
+        run_cpack "$WINDOWS_BUILD/CPackConfig.cmake" "$zip_dir" "$name" '*.zip'
         unzip -q "$zip_dir/$name" -d "$zip_dir/root" || fail "unzip cannot unpack $name"
         ln -s "$name" "$zip_dir/package.zip"
         ;;
