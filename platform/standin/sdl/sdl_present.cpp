@@ -1,8 +1,6 @@
 #include "platform/standin/sdl/sdl_present.h"
 
 #include <algorithm>
-#include <cstddef>
-#include <cstring>
 
 #include "platform/standin/sdl/x11_shared_image.h"
 
@@ -30,25 +28,14 @@ bool copy_to_surface(SDL_Surface* surface, const FrameImage& image, SDL_Rect* co
     if (SDL_MUSTLOCK(surface) && SDL_LockSurface(surface) != 0) {
         return false;
     }
-    auto* dest = static_cast<std::byte*>(surface->pixels);
-    const auto* source = reinterpret_cast<const std::byte*>(image.pixels);
-    const std::size_t source_pitch = static_cast<std::size_t>(image.pitch_words) * BYTES_PER_WORD;
-    bool copied = true;
-    if (surface->format->format == SOURCE_FORMAT) {
-        // Same layout: the top byte lands in the surface's unused byte, which
-        // the window system ignores, so this is a plain copy.
-        const std::size_t row_bytes = static_cast<std::size_t>(width) * BYTES_PER_WORD;
-        for (int row = 0; row < height; ++row) {
-            std::memcpy(dest + static_cast<std::ptrdiff_t>(row) * surface->pitch,
-                        source + static_cast<std::size_t>(row) * source_pitch, row_bytes);
-        }
-    } else {
-        // Any other surface layout (alpha, other channel order, 16 bits) gets
-        // the colour converted; an alpha channel comes out opaque.
-        copied = SDL_ConvertPixels(width, height, SOURCE_FORMAT, image.pixels,
-                                   static_cast<int>(source_pitch), surface->format->format, dest,
-                                   surface->pitch) == 0;
-    }
+    // SDL copies rows as they are when the surface has the image's layout
+    // (the top byte then lands in the surface's unused byte, which the window
+    // system ignores) and converts any other layout; an alpha channel comes
+    // out opaque.
+    const int source_pitch = image.pitch_words * BYTES_PER_WORD;
+    const bool copied =
+        SDL_ConvertPixels(width, height, SOURCE_FORMAT, image.pixels, source_pitch,
+                          surface->format->format, surface->pixels, surface->pitch) == 0;
     if (SDL_MUSTLOCK(surface)) {
         SDL_UnlockSurface(surface);
     }
