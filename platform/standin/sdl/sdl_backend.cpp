@@ -56,15 +56,10 @@ bool start_video() {
 }
 
 void post_input(const InputMessage& input) {
-    switch (input.kind) {
-        case InputMessage::Kind::none:
-            break;
-        case InputMessage::Kind::message:
-            post_window_message(input.message, input.wparam, input.lparam);
-            break;
-        case InputMessage::Kind::mouse_move:
-            post_mouse_move(input.lparam);
-            break;
+    if (input.message == WM_MOUSEMOVE) {
+        post_mouse_move(input.lparam);
+    } else if (input.message != WM_NULL) {
+        post_window_message(input.message, input.wparam, input.lparam);
     }
 }
 

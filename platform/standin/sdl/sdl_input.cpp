@@ -35,7 +35,7 @@ constexpr LPARAM KEY_CONTEXT_ALT = LPARAM{1} << 29;
 constexpr LPARAM KEY_WAS_DOWN = LPARAM{1} << 30;
 constexpr LPARAM KEY_RELEASED = static_cast<LPARAM>(0x80000000u);
 
-constexpr InputMessage NOTHING = {InputMessage::Kind::none, WM_NULL, 0, 0};
+constexpr InputMessage NOTHING = {WM_NULL, 0, 0};
 
 InputMessage key_message(const SDL_KeyboardEvent& key) {
     const int vk = virtual_key_for(key.keysym.sym);
@@ -61,7 +61,7 @@ InputMessage key_message(const SDL_KeyboardEvent& key) {
     } else {
         message = system ? WM_SYSKEYUP : WM_KEYUP;
     }
-    return {InputMessage::Kind::message, message, static_cast<WPARAM>(vk), lparam};
+    return {message, static_cast<WPARAM>(vk), lparam};
 }
 
 }  // namespace
@@ -94,10 +94,10 @@ InputMessage translate_event(const SDL_Event& event, Uint32 window_id, int clien
                              int client_height) {
     switch (event.type) {
         case SDL_QUIT:
-            return {InputMessage::Kind::message, WM_CLOSE, 0, 0};
+            return {WM_CLOSE, 0, 0};
         case SDL_WINDOWEVENT:
             if (event.window.windowID == window_id && event.window.event == SDL_WINDOWEVENT_CLOSE) {
-                return {InputMessage::Kind::message, WM_CLOSE, 0, 0};
+                return {WM_CLOSE, 0, 0};
             }
             return NOTHING;
         case SDL_KEYDOWN:
@@ -111,8 +111,7 @@ InputMessage translate_event(const SDL_Event& event, Uint32 window_id, int clien
                 !inside_client(event.motion.x, event.motion.y, client_width, client_height)) {
                 return NOTHING;
             }
-            return {InputMessage::Kind::mouse_move, WM_MOUSEMOVE, 0,
-                    pack_client_position(event.motion.x, event.motion.y)};
+            return {WM_MOUSEMOVE, 0, pack_client_position(event.motion.x, event.motion.y)};
         case SDL_MOUSEBUTTONDOWN:
         case SDL_MOUSEBUTTONUP: {
             const SDL_MouseButtonEvent& button = event.button;
@@ -121,8 +120,8 @@ InputMessage translate_event(const SDL_Event& event, Uint32 window_id, int clien
                 return NOTHING;
             }
             const bool pressed = event.type == SDL_MOUSEBUTTONDOWN;
-            return {InputMessage::Kind::message, pressed ? WM_LBUTTONDOWN : WM_LBUTTONUP,
-                    pressed ? MOUSE_KEY_LEFT_BUTTON : 0, pack_client_position(button.x, button.y)};
+            return {pressed ? WM_LBUTTONDOWN : WM_LBUTTONUP, pressed ? MOUSE_KEY_LEFT_BUTTON : 0,
+                    pack_client_position(button.x, button.y)};
         }
         default:
             return NOTHING;

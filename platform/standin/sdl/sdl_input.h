@@ -29,14 +29,9 @@ constexpr LPARAM pack_client_position(int x, int y) {
                                (static_cast<std::uint32_t>(static_cast<std::uint16_t>(y)) << 16));
 }
 
-// What one SDL event becomes.
+// What one SDL event becomes: a message to post, WM_NULL for nothing. A
+// WM_MOUSEMOVE is posted through post_mouse_move, merging with a pending move.
 struct InputMessage {
-    enum class Kind {
-        none,        // nothing for the program
-        message,     // post message / wparam / lparam at the end of the queue
-        mouse_move,  // post a WM_MOUSEMOVE at lparam, merging with a pending move
-    };
-    Kind kind;
     UINT message;
     WPARAM wparam;
     LPARAM lparam;
