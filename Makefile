@@ -63,11 +63,13 @@ package: deps windows
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
-# Both builds are configured so the fuzzer's sources are checked too.
+# Every build is configured so the fuzzer's and the browser edition's sources
+# are checked too.
 lint: deps
 	cmake --preset default
+	cmake --preset web
 	$(FUZZ_CONFIGURE)
-	scripts/lint build/default build/fuzz
+	scripts/lint build/default build/fuzz build/web
 
 # The message fuzzer (clang, libFuzzer, address and undefined-behaviour
 # sanitizers) run over a bounded number of inputs; about a minute here.
