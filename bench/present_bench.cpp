@@ -208,32 +208,37 @@ void put_and_sync(const ShmWindow& shm) {
     XSync(shm.display, False);
 }
 
-void BM_present_floor(benchmark::State& state) {
+// The shared-memory window, or null with the benchmark skipped and told why.
+const ShmWindow* usable_shm_window(benchmark::State& state) {
     if (!display_named()) {
         state.SkipWithError(NO_DISPLAY);
-        return;
+        return nullptr;
     }
     const ShmWindow& shm = shm_window();
     if (shm.error != nullptr) {
         state.SkipWithError(shm.error);
+        return nullptr;
+    }
+    return &shm;
+}
+
+void BM_present_floor(benchmark::State& state) {
+    const ShmWindow* shm = usable_shm_window(state);
+    if (shm == nullptr) {
         return;
     }
     for (auto _ : state) {
-        put_and_sync(shm);
+        put_and_sync(*shm);
     }
     state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(sizeof(pixel_buffer)));
 }
 
 void BM_present_floor_with_copy(benchmark::State& state) {
-    if (!display_named()) {
-        state.SkipWithError(NO_DISPLAY);
+    const ShmWindow* shm_pointer = usable_shm_window(state);
+    if (shm_pointer == nullptr) {
         return;
     }
-    const ShmWindow& shm = shm_window();
-    if (shm.error != nullptr) {
-        state.SkipWithError(shm.error);
-        return;
-    }
+    const ShmWindow& shm = *shm_pointer;
     render_frame();
     for (auto _ : state) {
         std::memcpy(shm.image->data, pixel_buffer.words, sizeof(pixel_buffer));

@@ -44,6 +44,31 @@ struct FrameImage {
     int height;
 };
 
+// ---- Windows' input conventions, for every back end ------------------------------
+
+// Mouse-key state flag carried by WM_LBUTTONDOWN's wparam (MK_LBUTTON).
+constexpr WPARAM MOUSE_KEY_LEFT_BUTTON = 0x0001;
+
+// A keystroke as Windows delivers it: a system key while Alt is held and for
+// F10; lparam holds the repeat count 1, then the context code (Alt held), the
+// previous key state and the transition state.
+struct Keystroke {
+    UINT message;
+    LPARAM lparam;
+};
+constexpr Keystroke keystroke(int virtual_key, bool pressed, bool repeat, bool alt) {
+    constexpr int VK_F10 = 0x79;
+    const bool system = alt || virtual_key == VK_F10;
+    LPARAM lparam = 1;
+    lparam |= alt ? LPARAM{1} << 29 : 0;
+    lparam |= !pressed || repeat ? LPARAM{1} << 30 : 0;
+    lparam |= pressed ? 0 : static_cast<LPARAM>(0x80000000u);
+    if (pressed) {
+        return {system ? WM_SYSKEYDOWN : WM_KEYDOWN, lparam};
+    }
+    return {system ? WM_SYSKEYUP : WM_KEYUP, lparam};
+}
+
 // ---- Implemented by each back end ---------------------------------------------
 
 // Whether the back end accepts the window class (the core has checked the

@@ -26,14 +26,6 @@ constexpr KeyPair KEY_PAIRS[] = {
     {SDLK_SLASH, 0xBF},         {SDLK_BACKQUOTE, 0xC0},    {SDLK_LEFTBRACKET, 0xDB},
     {SDLK_BACKSLASH, 0xDC},     {SDLK_RIGHTBRACKET, 0xDD}, {SDLK_QUOTE, 0xDE}};
 constexpr int VK_NUMPAD1 = 0x61;
-constexpr int VK_F10 = 0x79;
-
-// Key-message lparam bits: repeat count in bits 0-15, then the context code
-// (Alt held), the previous key state and the transition state.
-constexpr LPARAM KEY_REPEAT_ONE = 1;
-constexpr LPARAM KEY_CONTEXT_ALT = LPARAM{1} << 29;
-constexpr LPARAM KEY_WAS_DOWN = LPARAM{1} << 30;
-constexpr LPARAM KEY_RELEASED = static_cast<LPARAM>(0x80000000u);
 
 constexpr InputMessage NOTHING = {WM_NULL, 0, 0};
 
@@ -42,26 +34,9 @@ InputMessage key_message(const SDL_KeyboardEvent& key) {
     if (vk == 0) {
         return NOTHING;
     }
-    const bool alt = (key.keysym.mod & KMOD_ALT) != 0;
-    const bool system = alt || vk == VK_F10;
-    const bool pressed = key.type == SDL_KEYDOWN;
-    LPARAM lparam = KEY_REPEAT_ONE;
-    if (alt) {
-        lparam |= KEY_CONTEXT_ALT;
-    }
-    if (!pressed || key.repeat != 0) {
-        lparam |= KEY_WAS_DOWN;
-    }
-    if (!pressed) {
-        lparam |= KEY_RELEASED;
-    }
-    UINT message;
-    if (pressed) {
-        message = system ? WM_SYSKEYDOWN : WM_KEYDOWN;
-    } else {
-        message = system ? WM_SYSKEYUP : WM_KEYUP;
-    }
-    return {message, static_cast<WPARAM>(vk), lparam};
+    const Keystroke stroke =
+        keystroke(vk, key.type == SDL_KEYDOWN, key.repeat != 0, (key.keysym.mod & KMOD_ALT) != 0);
+    return {stroke.message, static_cast<WPARAM>(vk), stroke.lparam};
 }
 
 }  // namespace

@@ -37,9 +37,6 @@ struct InputMessage {
     LPARAM lparam;
 };
 
-// Mouse-key state flag carried by WM_LBUTTONDOWN's wparam.
-constexpr WPARAM MOUSE_KEY_LEFT_BUTTON = 0x0001;
-
 // Translates one event for the window with SDL id window_id whose client area
 // is client_width x client_height:
 // - a close request for the window, and SDL's quit event (raised on SIGINT and

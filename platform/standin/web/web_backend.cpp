@@ -24,13 +24,6 @@ namespace {
 constexpr const char* EDITOR = "#editor";
 constexpr const char* EXPORTED_FILE = "object.3ds";
 constexpr int LEFT_BUTTON = 0;
-constexpr WPARAM MOUSE_KEY_LEFT_BUTTON = 0x0001;  // MK_LBUTTON
-
-// Keystroke message bits: repeat count 1, Alt held, key already down, released.
-constexpr LPARAM KEY_REPEAT_ONE = 1;
-constexpr LPARAM KEY_CONTEXT_ALT = LPARAM{1} << 29;
-constexpr LPARAM KEY_WAS_DOWN = LPARAM{1} << 30;
-constexpr LPARAM KEY_RELEASED = static_cast<LPARAM>(0x80000000u);
 
 // While GetMessageA waits on an empty queue, the browser gets the thread for
 // this long at a time.
@@ -79,26 +72,11 @@ EM_BOOL on_key(int event_type, const EmscriptenKeyboardEvent* event, void* /*use
     if (key == 0 || key > 0xFE) {
         return EM_FALSE;
     }
-    const bool pressed = event_type == EMSCRIPTEN_EVENT_KEYDOWN;
     // With Alt held a key is a system key, as on Windows (Alt+F4 closes).
-    const bool alt = event->altKey != 0;
-    LPARAM lparam = KEY_REPEAT_ONE;
-    if (alt) {
-        lparam |= KEY_CONTEXT_ALT;
-    }
-    if (!pressed || event->repeat != 0) {
-        lparam |= KEY_WAS_DOWN;
-    }
-    if (!pressed) {
-        lparam |= KEY_RELEASED;
-    }
-    UINT message = 0;
-    if (pressed) {
-        message = alt ? WM_SYSKEYDOWN : WM_KEYDOWN;
-    } else {
-        message = alt ? WM_SYSKEYUP : WM_KEYUP;
-    }
-    post_window_message(message, key, lparam);
+    const Keystroke stroke =
+        keystroke(static_cast<int>(key), event_type == EMSCRIPTEN_EVENT_KEYDOWN, event->repeat != 0,
+                  event->altKey != 0);
+    post_window_message(stroke.message, key, stroke.lparam);
     return key == VK_TAB || key == VK_ESCAPE ? EM_TRUE : EM_FALSE;
 }
 
