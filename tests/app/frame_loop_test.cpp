@@ -166,7 +166,7 @@ TEST_F(StartupTest, FailedRegistrationOrCreationShowsTheBoxAndExitsWithOne) {
 }
 
 TEST_F(FrameLoopTest, WithNoInputEveryPassComposesAndPresentsAFrame) {
-    headless::keep_frames(1);
+    headless::keep_frames(true);
     headless::set_present_hook([](const FrameImage&, std::uint64_t number) {
         if (number == 40) {
             headless::send_key(VK_ESCAPE);
@@ -183,7 +183,7 @@ TEST_F(FrameLoopTest, WithNoInputEveryPassComposesAndPresentsAFrame) {
 
     // What the screen shows is the composed frame without its pick ids.
     render_frame();
-    const std::vector<std::uint32_t>& shown = headless::frames().back();
+    const std::vector<std::uint32_t>& shown = headless::last_frame();
     ASSERT_EQ(shown.size(), static_cast<std::size_t>(FRAME_PIXELS));
     std::size_t differences = 0;
     for (int i = 0; i < FRAME_PIXELS; ++i) {

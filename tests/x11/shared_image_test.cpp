@@ -62,7 +62,7 @@ class X11Present : public ::testing::Test {
 
     void close_window() {
         if (window != nullptr) {
-            forget_presented_window(window);
+            forget_shared_image_window(window);
             SDL_DestroyWindow(window);
             window = nullptr;
         }

@@ -11,7 +11,6 @@
 #pragma once
 
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <optional>
 #include <stdexcept>
@@ -30,11 +29,9 @@ struct HeadlessStop : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-// Everything back to a fresh process: window system, frames, pending input,
-// hooks, failures and limits.
+// Everything back to a fresh process: window system, input, hooks, failures,
+// limits and observations.
 void reset();
-
-// ---- Driving the program -----------------------------------------------------
 
 // Runs body (usually start_program) until ExitProcess and returns its code;
 // nullopt if body returned without calling ExitProcess.
@@ -44,8 +41,7 @@ std::optional<UINT> run_until_exit(const std::function<void()>& body);
 // (all of it, in order) when the program next looks for messages; mouse moves
 // coalesce as they do with a real window.
 void send_input(UINT message, WPARAM wparam, LPARAM lparam);
-void send_key(int virtual_key);               // WM_KEYDOWN
-void send_mouse(UINT message, int x, int y);  // position packed as a mouse message
+void send_key(int virtual_key);  // WM_KEYDOWN
 int pending_input_count();
 
 // Called after every present with the presented image and the present's
@@ -57,18 +53,16 @@ void set_present_hook(PresentHook hook);
 // (default 100000).
 void set_frame_limit(std::uint64_t presents);
 
-// ---- Failures ----------------------------------------------------------------
-
 void fail_register_class(bool fail);
 void fail_create_window(bool fail);
 
 // ---- Observations --------------------------------------------------------------
 
 std::uint64_t present_count();
-// Keeps a copy of the last `count` presented client areas, as the screen
-// shows them (top byte cleared). Nothing is copied while count is 0.
-void keep_frames(std::size_t count);
-const std::deque<std::vector<std::uint32_t>>& frames();
+// While on, every present keeps a copy of the image as the screen shows it
+// (top byte cleared) in last_frame(); rows run top-down, one after another.
+void keep_frames(bool on);
+const std::vector<std::uint32_t>& last_frame();
 
 std::uint64_t sleep_count();
 std::uint64_t total_sleep_milliseconds();

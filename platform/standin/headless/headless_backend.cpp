@@ -1,3 +1,4 @@
+#include <deque>
 #include <utility>
 
 #include "platform/standin/headless/headless.h"
@@ -18,56 +19,43 @@ struct State {
     bool fail_register = false;
     bool fail_create = false;
     std::uint64_t presents = 0;
-    std::size_t frames_kept = 0;
-    std::deque<std::vector<std::uint32_t>> frames;
+    bool keep_frames = false;
+    std::vector<std::uint32_t> last_frame;
     std::uint64_t sleeps = 0;
     std::uint64_t slept_milliseconds = 0;
     WindowState window{};
 };
 
-State& state() {
-    static State instance;
-    return instance;
-}
+State state;
 
 // Posts the waiting input in order; stops at the first post refused (no
 // window yet, or a full queue) and tries again next time.
 void deliver_pending_input() {
-    State& s = state();
-    while (!s.pending.empty()) {
-        const PendingInput& input = s.pending.front();
+    while (!state.pending.empty()) {
+        const PendingInput& input = state.pending.front();
         if (!(input.message == WM_MOUSEMOVE
                   ? post_mouse_move(input.lparam)
                   : post_window_message(input.message, input.wparam, input.lparam))) {
             return;
         }
-        s.pending.pop_front();
+        state.pending.pop_front();
     }
 }
 
-// The client area as the screen shows it after this present: the image's
-// colour over what was shown before, the top byte cleared.
-std::vector<std::uint32_t> screen_after(const FrameImage& image) {
-    const State& s = state();
-    const auto width = static_cast<std::size_t>(s.window.client_width);
-    std::vector<std::uint32_t> screen(width * static_cast<std::size_t>(s.window.client_height));
-    if (!s.frames.empty() && s.frames.back().size() == screen.size()) {
-        screen = s.frames.back();
-    }
+void keep_frame(const FrameImage& image) {
+    state.last_frame.clear();
     for (int row = 0; row < image.height; ++row) {
         for (int column = 0; column < image.width; ++column) {
-            screen[row * width + column] =
-                image.pixels[row * image.pitch_words + column] & 0xFFFFFFu;
+            state.last_frame.push_back(image.pixels[row * image.pitch_words + column] & 0xFFFFFFu);
         }
     }
-    return screen;
 }
 
 }  // namespace
 
 void reset() {
     reset_window_system();
-    state() = State{};
+    state = State{};
 }
 
 std::optional<UINT> run_until_exit(const std::function<void()>& body) {
@@ -80,96 +68,84 @@ std::optional<UINT> run_until_exit(const std::function<void()>& body) {
 }
 
 void send_input(UINT message, WPARAM wparam, LPARAM lparam) {
-    state().pending.push_back({message, wparam, lparam});
+    state.pending.push_back({message, wparam, lparam});
 }
 void send_key(int virtual_key) {
     send_input(WM_KEYDOWN, static_cast<WPARAM>(virtual_key), 0);
 }
-void send_mouse(UINT message, int x, int y) {
-    const std::uint32_t packed = static_cast<std::uint16_t>(x) |
-                                 (static_cast<std::uint32_t>(static_cast<std::uint16_t>(y)) << 16);
-    send_input(message, 0, static_cast<LPARAM>(packed));
-}
 int pending_input_count() {
-    return static_cast<int>(state().pending.size());
+    return static_cast<int>(state.pending.size());
 }
 
 void set_present_hook(PresentHook hook) {
-    state().present_hook = std::move(hook);
+    state.present_hook = std::move(hook);
 }
 void set_frame_limit(std::uint64_t presents) {
-    state().frame_limit = presents;
+    state.frame_limit = presents;
 }
 void fail_register_class(bool fail) {
-    state().fail_register = fail;
+    state.fail_register = fail;
 }
 void fail_create_window(bool fail) {
-    state().fail_create = fail;
+    state.fail_create = fail;
 }
 
 std::uint64_t present_count() {
-    return state().presents;
+    return state.presents;
 }
-void keep_frames(std::size_t count) {
-    State& s = state();
-    s.frames_kept = count;
-    while (s.frames.size() > count) {
-        s.frames.pop_front();
-    }
+void keep_frames(bool on) {
+    state.keep_frames = on;
 }
-const std::deque<std::vector<std::uint32_t>>& frames() {
-    return state().frames;
+const std::vector<std::uint32_t>& last_frame() {
+    return state.last_frame;
 }
 std::uint64_t sleep_count() {
-    return state().sleeps;
+    return state.sleeps;
 }
 std::uint64_t total_sleep_milliseconds() {
-    return state().slept_milliseconds;
+    return state.slept_milliseconds;
 }
 WindowState window_state() {
-    return state().window;
+    return state.window;
 }
 
 }  // namespace headless
 
 // ---- The back-end interface ---------------------------------------------------------
 
-using headless::keep_frames;
 using headless::state;
 
 bool backend_register_class(const WNDCLASSA& /*window_class*/) {
-    return !state().fail_register;
+    return !state.fail_register;
 }
 
 bool backend_create_window(const char* caption, int x, int y, int client_width, int client_height) {
-    if (state().fail_create) {
+    if (state.fail_create) {
         return false;
     }
-    state().window = headless::WindowState{true, false, caption, x, y, client_width, client_height};
+    state.window = headless::WindowState{true, false, caption, x, y, client_width, client_height};
     return true;
 }
 
 void backend_show_window(bool visible) {
-    state().window.visible = visible;
+    state.window.visible = visible;
 }
 
 void backend_destroy_window() {
-    state().window.exists = false;
-    state().window.visible = false;
+    state.window.exists = false;
+    state.window.visible = false;
 }
 
 void backend_present(const FrameImage& image) {
-    auto& s = state();
-    if (s.presents >= s.frame_limit) {
+    if (state.presents >= state.frame_limit) {
         throw headless::HeadlessStop("headless: frame limit reached");
     }
-    ++s.presents;
-    if (s.frames_kept > 0) {
-        s.frames.push_back(headless::screen_after(image));
-        keep_frames(s.frames_kept);
+    ++state.presents;
+    if (state.keep_frames) {
+        headless::keep_frame(image);
     }
-    if (s.present_hook) {
-        s.present_hook(image, s.presents);
+    if (state.present_hook) {
+        state.present_hook(image, state.presents);
     }
 }
 
@@ -181,8 +157,8 @@ void backend_pump_events(bool wait) {
 }
 
 void backend_sleep(DWORD milliseconds) {
-    ++state().sleeps;
-    state().slept_milliseconds += milliseconds;
+    ++state.sleeps;
+    state.slept_milliseconds += milliseconds;
 }
 
 void backend_exit_process(UINT exit_code) {

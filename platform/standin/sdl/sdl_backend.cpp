@@ -8,6 +8,7 @@
 #include "platform/standin/backend.h"
 #include "platform/standin/sdl/sdl_input.h"
 #include "platform/standin/sdl/sdl_present.h"
+#include "platform/standin/sdl/x11_shared_image.h"
 
 namespace {
 
@@ -107,7 +108,7 @@ void backend_destroy_window() {
     if (sdl_window == nullptr) {
         return;
     }
-    forget_presented_window(sdl_window);
+    forget_shared_image_window(sdl_window);
     SDL_DestroyWindow(sdl_window);
     sdl_window = nullptr;
     sdl_window_id = 0;

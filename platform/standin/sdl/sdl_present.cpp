@@ -59,7 +59,3 @@ bool present_to_window(SDL_Window* window, const FrameImage& image) {
     }
     return SDL_UpdateWindowSurfaceRects(window, &rect, 1) == 0;
 }
-
-void forget_presented_window(SDL_Window* window) {
-    forget_shared_image_window(window);
-}

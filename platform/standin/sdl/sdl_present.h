@@ -25,6 +25,3 @@ bool copy_to_surface(SDL_Surface* surface, const FrameImage& image, SDL_Rect* co
 // surface. The low 24 bits of each word are the colour; the top byte never
 // reaches the screen. Returns false if SDL fails.
 bool present_to_window(SDL_Window* window, const FrameImage& image);
-
-// Call before destroying a window that present_to_window has shown.
-void forget_presented_window(SDL_Window* window);

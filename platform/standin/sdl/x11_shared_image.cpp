@@ -180,32 +180,26 @@ bool can_share_in_place(const void* first, std::size_t bytes) {
 }
 
 bool present_shared_image(SDL_Window* window, const FrameImage& image) {
+    // The first image shown decides the range shared; later ones must start
+    // where it starts and lie inside it, as the program's one buffer does.
     if (shared.failed || image.width <= 0 || image.height <= 0) {
         return false;
     }
     const auto* first = reinterpret_cast<const char*>(image.pixels);
-    const auto first_address = reinterpret_cast<std::uintptr_t>(first);
-    const std::size_t row_bytes = static_cast<std::size_t>(image.pitch_words) * BYTES_PER_WORD;
-    const std::size_t region_bytes = row_bytes * static_cast<std::size_t>(image.height);
-    if (shared.segment_id < 0) {
-        if (!can_share_in_place(image.pixels, region_bytes)) {
-            return false;
-        }
-    } else if (const auto shared_address = reinterpret_cast<std::uintptr_t>(shared.start);
-               first_address < shared_address ||
-               first_address - shared_address + region_bytes > shared.bytes) {
+    const std::size_t bytes = static_cast<std::size_t>(image.pitch_words) * BYTES_PER_WORD *
+                              static_cast<std::size_t>(image.height);
+    if (shared.segment_id < 0 ? !can_share_in_place(first, bytes)
+                              : first != shared.start || bytes > shared.bytes) {
         return false;
     }
     if (sharing.window != window) {
         release_window();
-        if (!set_up_window(window)) {
-            sharing.unusable = true;
-        }
+        sharing.unusable = !set_up_window(window);
     }
     if (sharing.unusable) {
         return false;
     }
-    if (shared.segment_id < 0 && !share_range(first, region_bytes)) {
+    if (shared.segment_id < 0 && !share_range(first, bytes)) {
         shared.failed = true;
         return false;
     }
@@ -216,12 +210,8 @@ bool present_shared_image(SDL_Window* window, const FrameImage& image) {
     if (image.pitch_words != sharing.pitch_words) {
         return false;
     }
-    const std::size_t offset_words =
-        (first_address - reinterpret_cast<std::uintptr_t>(shared.start)) / BYTES_PER_WORD;
-    const auto pitch = static_cast<std::size_t>(sharing.pitch_words);
-    XShmPutImage(sharing.display, sharing.x_window, sharing.gc, sharing.image,
-                 static_cast<int>(offset_words % pitch), static_cast<int>(offset_words / pitch), 0,
-                 0, static_cast<unsigned>(image.width), static_cast<unsigned>(image.height), False);
+    XShmPutImage(sharing.display, sharing.x_window, sharing.gc, sharing.image, 0, 0, 0, 0,
+                 static_cast<unsigned>(image.width), static_cast<unsigned>(image.height), False);
     // Done reading before the caller draws the next frame into the image.
     XSync(sharing.display, False);
     return true;
