@@ -16,17 +16,17 @@ void headless_frame_loop(benchmark::State& state) {
     for (auto _ : state) {
         headless::reset();
         reset_editor_scene();
-        headless::set_present_hook([](const FrameImage&, std::uint64_t number) {
+        headless::settings().present_hook = [](const FrameImage&, std::uint64_t number) {
             if (number == FRAMES) {
                 headless::send_key(VK_ESCAPE);
             }
-        });
+        };
         const auto code = headless::run_until_exit(start_program);
         if (code != std::optional<UINT>(0u)) {
             state.SkipWithError("the program did not end with exit code 0");
             break;
         }
-        frames += headless::present_count();
+        frames += headless::observed().presents;
     }
     state.counters["fps"] =
         benchmark::Counter(static_cast<double>(frames), benchmark::Counter::kIsRate);

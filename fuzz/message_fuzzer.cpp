@@ -447,10 +447,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::vector<Step> steps = decode(data, size);
     reset_program_state();
     // Every step takes at most nine frames; a character key adds one more.
-    headless::set_frame_limit(10 * steps.size() + 100);
+    headless::settings().frame_limit = 10 * steps.size() + 100;
     Feeder feeder(steps);
-    headless::set_present_hook(
-        [&feeder](const FrameImage&, std::uint64_t) { feeder.on_present(); });
+    headless::settings().present_hook = [&feeder](const FrameImage&, std::uint64_t) {
+        feeder.on_present();
+    };
 
     // ExitProcess hands control back here instead of ending the fuzzer; a
     // run that never gets there (waits forever, or runs past the frame

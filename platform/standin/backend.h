@@ -3,19 +3,16 @@
 // core implements the Windows calls once; a back end defines exactly the
 // functions under "Implemented by each back end" and nothing else of the API.
 //
-// Model:
-// - One window class and one window at a time. The window's client area is
-//   what the back end shows; its outer size is worked out with the frame
-//   metrics below, so AdjustWindowRect and CreateWindowExA always agree.
+// - One window class and one window at a time. The back end shows the
+//   window's client area; the outer size follows from the frame metrics
+//   below, so AdjustWindowRect and CreateWindowExA always agree.
 // - One thread. The window procedure runs synchronously inside
 //   DispatchMessageA, CreateWindowExA (WM_CREATE), DestroyWindow (WM_DESTROY)
 //   and DefWindowProcA (WM_CLOSE).
-// - One message queue of fixed capacity. A back end moves native input into
-//   it with post_window_message / post_mouse_move, from backend_pump_events
-//   (which PeekMessageA and GetMessageA call before they look) or from any
-//   callback of its own on the program's thread.
-// - The quit request is a flag, as on Windows: it is fetched only once no
-//   other message is waiting.
+// - One queue of fixed capacity. A back end posts native input into it from
+//   backend_pump_events (called by PeekMessageA and GetMessageA before they
+//   look) or from any callback of its own on the program's thread.
+// - The quit request is a flag, fetched only once no other message waits.
 // - A name pointer below 0x10000 is an integer id (MAKEINTRESOURCE), as on
 //   Windows, where nothing lives in the first 64 KiB. A platform that puts
 //   data there must move it up (the web build links its data at 64 KiB).
@@ -33,10 +30,9 @@ constexpr int WINDOW_CAPTION = 19;
 // As the default posted-message limit on Windows: posting to a full queue fails.
 constexpr int MESSAGE_QUEUE_CAPACITY = 10000;
 
-// A top-down 32-bit image shown 1:1 at the client area's top-left corner,
-// already clipped to the client. Row r starts at pixels + r * pitch_words.
-// Only the low 24 bits of a word are colour (blue in bits 0-7, green 8-15,
-// red 16-23); the top byte never reaches the screen.
+// A top-down 32-bit image shown 1:1 at the client's top-left corner, already
+// clipped to the client; row r starts at pixels + r * pitch_words. The low 24
+// bits of a word are the colour, blue lowest; the top byte is never shown.
 struct FrameImage {
     const std::uint32_t* pixels;
     int pitch_words;
@@ -71,13 +67,12 @@ constexpr Keystroke keystroke(int virtual_key, bool pressed, bool repeat, bool a
 
 // ---- Implemented by each back end ---------------------------------------------
 
-// Whether the back end accepts the window class (the core has checked the
-// record already). A real back end accepts it.
+// Whether the back end accepts the (already checked) class. A real one does.
 bool backend_register_class(const WNDCLASSA& window_class);
 
-// Creates the native window, not yet shown, with a client area of exactly
-// client_width x client_height, its outer window at screen position (x, y).
-// False if it cannot; CreateWindowExA then fails.
+// Creates the native window, hidden, with a client area of exactly
+// client_width x client_height and its outer window at (x, y). False if it
+// cannot; CreateWindowExA then fails.
 bool backend_create_window(const char* caption, int x, int y, int client_width, int client_height);
 void backend_show_window(bool visible);
 void backend_destroy_window();

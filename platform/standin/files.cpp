@@ -5,9 +5,11 @@
 // error code for GetLastError(). Arguments the program never passes (other
 // access modes or dispositions, a move that must not replace) fail with
 // ERROR_INVALID_PARAMETER.
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -85,19 +87,15 @@ bool is_directory(LPCSTR name) {
 // Best effort: some file systems refuse to sync a directory, and the move has
 // happened by then.
 void sync_parent_directory(LPCSTR path) {
-    char directory[4096];
-    int slash = -1;
-    for (int i = 0; path[i] != '\0'; ++i) {
-        if (i + 1 >= static_cast<int>(sizeof directory)) {
+    char directory[4096] = ".";  // a bare name lies in the current directory
+    if (const char* slash = std::strrchr(path, '/'); slash != nullptr) {
+        const auto length = std::max<std::size_t>(static_cast<std::size_t>(slash - path), 1);
+        if (length >= sizeof directory) {
             return;
         }
-        directory[i] = path[i];
-        slash = path[i] == '/' ? i : slash;
+        std::memcpy(directory, path, length);  // "/name" lies in "/"
+        directory[length] = '\0';
     }
-    if (slash < 0) {
-        directory[0] = '.';  // a bare name lies in the current directory
-    }
-    directory[slash <= 0 ? 1 : slash] = '\0';  // "/name" lies in "/"
     const int fd = ::open(directory, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd >= 0) {
         (void)::fsync(fd);
@@ -138,23 +136,19 @@ BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD bytes_to_write, LPDWORD bytes_
     // short writes are continued here.
     const auto* data = static_cast<const std::uint8_t*>(buffer);
     DWORD done = 0;
-    while (done < bytes_to_write) {
+    int error = 0;
+    while (done < bytes_to_write && error == 0) {
         const ssize_t n = ::write(fd, data + done, bytes_to_write - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
+        if (n > 0) {
+            done += static_cast<DWORD>(n);
+        } else if (n == 0 || errno != EINTR) {
+            error = n == 0 ? ENOSPC : errno;  // no progress means no room
         }
-        if (n <= 0) {
-            if (bytes_written != nullptr) {
-                *bytes_written = done;
-            }
-            return fail(n == 0 ? ERROR_DISK_FULL : error_from_errno(errno));
-        }
-        done += static_cast<DWORD>(n);
     }
     if (bytes_written != nullptr) {
         *bytes_written = done;
     }
-    return TRUE;
+    return error == 0 ? TRUE : fail(error_from_errno(error));
 }
 
 BOOL FlushFileBuffers(HANDLE file) {

@@ -51,12 +51,12 @@ class AppTest : public ::testing::Test {
     // slower than the frame rate would, then Escape.
     static void feed_one_per_frame(std::vector<Input> inputs) {
         inputs.push_back({WM_KEYDOWN, VK_ESCAPE, 0});
-        headless::set_present_hook([inputs](const FrameImage&, std::uint64_t number) {
+        headless::settings().present_hook = [inputs](const FrameImage&, std::uint64_t number) {
             if (number <= inputs.size()) {
                 const Input& input = inputs[number - 1];
                 headless::send_input(input.message, input.wparam, input.lparam);
             }
-        });
+        };
     }
 
     static LPARAM at(int x, int y) {

@@ -90,7 +90,7 @@ TEST_F(StartupTest, EveryStartupCallInOrderWithItsArguments) {
         0,
         0};
     EXPECT_EQ(calls[5].args, create_args);
-    const headless::WindowState window = headless::window_state();
+    const headless::WindowState window = headless::observed().window;
     EXPECT_EQ(window.client_width, 1280);
     EXPECT_EQ(window.client_height, 1024);
     EXPECT_EQ(window.caption, "Kestrovan  object.3ds");
@@ -144,8 +144,8 @@ TEST_F(StartupTest, FailedRegistrationOrCreationShowsTheBoxAndExitsWithOne) {
         SCOPED_TRACE(fail_registration ? "registration fails" : "creation fails");
         headless::reset();
         recorded::reset();
-        headless::fail_register_class(fail_registration);
-        headless::fail_create_window(!fail_registration);
+        headless::settings().fail_register_class = fail_registration;
+        headless::settings().fail_create_window = !fail_registration;
         ASSERT_EQ(run_program(), std::optional<UINT>(1u));
 
         std::vector<std::string> expected = STARTUP_CALLS;
@@ -161,29 +161,29 @@ TEST_F(StartupTest, FailedRegistrationOrCreationShowsTheBoxAndExitsWithOne) {
         EXPECT_EQ(box[0]->args[2], 0);
         EXPECT_EQ(box[0]->args[3], static_cast<std::intptr_t>(MB_ICONERROR));
         EXPECT_EQ(box[0]->strings, std::vector<std::string>{"Startup failed."});
-        EXPECT_EQ(headless::present_count(), 0u);
+        EXPECT_EQ(headless::observed().presents, 0u);
     }
 }
 
 TEST_F(FrameLoopTest, WithNoInputEveryPassComposesAndPresentsAFrame) {
-    headless::keep_frames(true);
-    headless::set_present_hook([](const FrameImage&, std::uint64_t number) {
+    headless::settings().keep_frames = true;
+    headless::settings().present_hook = [](const FrameImage&, std::uint64_t number) {
         if (number == 40) {
             headless::send_key(VK_ESCAPE);
         }
-    });
+    };
     ASSERT_EQ(run_program(), std::optional<UINT>(0u));
 
     // 40 idle passes, then Escape, its character message and the quit.
-    EXPECT_EQ(headless::present_count(), 42u);
-    EXPECT_EQ(headless::sleep_count(), 42u);
-    EXPECT_EQ(headless::total_sleep_milliseconds(), 84u);
+    EXPECT_EQ(headless::observed().presents, 42u);
+    EXPECT_EQ(headless::observed().sleeps, 42u);
+    EXPECT_EQ(headless::observed().slept_milliseconds, 84u);
     EXPECT_EQ(calls_named("PeekMessageA").size(), 42u);
     EXPECT_EQ(calls_named("GetMessageA").size(), 3u);
 
     // What the screen shows is the composed frame without its pick ids.
     render_frame();
-    const std::vector<std::uint32_t>& shown = headless::last_frame();
+    const std::vector<std::uint32_t>& shown = headless::observed().last_frame;
     ASSERT_EQ(shown.size(), static_cast<std::size_t>(FRAME_PIXELS));
     std::size_t differences = 0;
     for (int i = 0; i < FRAME_PIXELS; ++i) {
@@ -219,7 +219,7 @@ TEST_F(FrameLoopTest, ABurstIsWorkedOffOneMessagePerFrame) {
     // Six keys and the close request, then the quit: eight passes, the last
     // one after the window is gone (so nothing reaches a screen).
     EXPECT_EQ(calls_named("StretchDIBits").size(), 8u);
-    EXPECT_EQ(headless::present_count(), 7u);
+    EXPECT_EQ(headless::observed().presents, 7u);
 }
 
 TEST_F(FrameLoopTest, EscapeAndTheCloseRequestBothEndWithZero) {
@@ -235,7 +235,7 @@ TEST_F(FrameLoopTest, EscapeAndTheCloseRequestBothEndWithZero) {
     // Default processing destroyed the window; teardown's destroy then fails
     // harmlessly (the program's own call is the only one recorded).
     EXPECT_EQ(calls_named("DestroyWindow").size(), 1u);
-    EXPECT_FALSE(headless::window_state().exists);
+    EXPECT_FALSE(headless::observed().window.exists);
     EXPECT_FALSE(std::filesystem::exists("object.3ds"));
 }
 

@@ -200,7 +200,7 @@ TEST_F(InputTest, EveryTabRepeatReplacesTheFile) {
 }
 
 TEST_F(InputTest, DragAndExportThroughTheRunningProgram) {
-    headless::keep_frames(true);
+    headless::settings().keep_frames = true;
     // P2 to (640, 480), then B to (900, 800), then Tab: one input per frame.
     feed_one_per_frame({
         {WM_MOUSEMOVE, 0, at(300, 300)},  // not dragging yet
@@ -225,7 +225,7 @@ TEST_F(InputTest, DragAndExportThroughTheRunningProgram) {
     // The last frame shown is the resulting scene, and the file is the export
     // of that scene made here directly.
     render_frame();
-    const std::vector<std::uint32_t>& shown = headless::last_frame();
+    const std::vector<std::uint32_t>& shown = headless::observed().last_frame;
     for (int i = 0; i < FRAME_PIXELS; ++i) {
         ASSERT_EQ(shown[i], pixel_buffer.words[i] & 0x00FFFFFFu) << "pixel " << i;
     }

@@ -244,10 +244,11 @@ TEST_F(MessageStormTest, RandomMessagesEndNormallyAndEveryExportIsComplete) {
         recorded::set_recording(false);  // millions of calls: only outcomes count here
         const std::uint64_t quota = std::min(MESSAGES_PER_RUN, total - counts.messages);
         // Every message takes a frame, a character key one more.
-        headless::set_frame_limit(3 * quota + 1000);
+        headless::settings().frame_limit = 3 * quota + 1000;
         MessageStorm storm(random, counts);
-        headless::set_present_hook(
-            [&storm, quota](const FrameImage&, std::uint64_t) { storm.on_present(quota); });
+        headless::settings().present_hook = [&storm, quota](const FrameImage&, std::uint64_t) {
+            storm.on_present(quota);
+        };
 
         std::optional<UINT> exit_code;
         try {
@@ -255,9 +256,9 @@ TEST_F(MessageStormTest, RandomMessagesEndNormallyAndEveryExportIsComplete) {
         } catch (const BadExport&) {
             FAIL() << "an exported file was incomplete";
         }
-        frames += headless::present_count();
+        frames += headless::observed().presents;
         ASSERT_EQ(exit_code, std::optional<UINT>(0u));
-        ASSERT_FALSE(headless::window_state().exists);
+        ASSERT_FALSE(headless::observed().window.exists);
     }
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - started;
 

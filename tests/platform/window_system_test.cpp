@@ -69,7 +69,7 @@ class WindowSystemTest : public ::testing::Test {
 
 TEST_F(WindowSystemTest, AdjustedRectangleGivesExactlyTheAskedClientArea) {
     ASSERT_NE(make_window(), nullptr);
-    const headless::WindowState state = headless::window_state();
+    const headless::WindowState state = headless::observed().window;
     EXPECT_TRUE(state.exists);
     EXPECT_EQ(state.client_width, 1280);
     EXPECT_EQ(state.client_height, 1024);
@@ -107,17 +107,17 @@ TEST_F(WindowSystemTest, RegistrationAndCreationFailures) {
     EXPECT_EQ(
         CreateWindowExA(0, "Test", "", STYLE, 0, 0, 100, 100, nullptr, nullptr, nullptr, nullptr),
         nullptr);
-    EXPECT_FALSE(headless::window_state().exists);
+    EXPECT_FALSE(headless::observed().window.exists);
     EXPECT_EQ(heard, (std::vector<UINT>{WM_CREATE, WM_DESTROY}));
 
     headless::reset();
     create_result = 0;
-    headless::fail_register_class(true);
+    headless::settings().fail_register_class = true;
     EXPECT_EQ(register_test_class(), 0);
     headless::reset();
-    headless::fail_create_window(true);
+    headless::settings().fail_create_window = true;
     EXPECT_EQ(make_window(), nullptr);
-    headless::fail_create_window(false);
+    headless::settings().fail_create_window = false;
     ASSERT_NE(
         CreateWindowExA(0, "Test", "", STYLE, 0, 0, 100, 100, nullptr, nullptr, nullptr, nullptr),
         nullptr);
@@ -192,7 +192,7 @@ TEST_F(WindowSystemTest, CloseDestroysAtOnceAndLaterDestroysFailHarmlessly) {
     DispatchMessageA(&msg);
     // Default processing destroyed the window; WM_DESTROY arrived inside that call.
     EXPECT_EQ(heard, (std::vector<UINT>{WM_CREATE, WM_CLOSE, WM_DESTROY}));
-    EXPECT_FALSE(headless::window_state().exists);
+    EXPECT_FALSE(headless::observed().window.exists);
     EXPECT_EQ(current_window(), nullptr);
 
     EXPECT_FALSE(DestroyWindow(window));
@@ -217,7 +217,7 @@ TEST_F(WindowSystemTest, AltF4IsACloseRequestOtherSystemKeysAreNot) {
     }
     EXPECT_EQ(heard,
               (std::vector<UINT>{WM_CREATE, WM_SYSKEYDOWN, WM_SYSKEYDOWN, WM_CLOSE, WM_DESTROY}));
-    EXPECT_FALSE(headless::window_state().exists);
+    EXPECT_FALSE(headless::observed().window.exists);
 }
 
 TEST_F(WindowSystemTest, MouseMovesCoalesceOnlyAsTheLastMessageWaiting) {
@@ -270,7 +270,7 @@ TEST_F(WindowSystemTest, PresentsOnlyWhatTheScreenCanShow) {
     ASSERT_NE(window, nullptr);
     const HDC dc = GetDC(window);
     ASSERT_NE(dc, nullptr);
-    headless::keep_frames(true);
+    headless::settings().keep_frames = true;
 
     // A 4x3 top-down image whose top bytes must not reach the screen.
     std::vector<std::uint32_t> image(12);
@@ -281,9 +281,9 @@ TEST_F(WindowSystemTest, PresentsOnlyWhatTheScreenCanShow) {
     info.bmiHeader = {sizeof(BITMAPINFOHEADER), 4, -3, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
     EXPECT_EQ(
         StretchDIBits(dc, 0, 0, 4, 3, 0, 0, 4, 3, image.data(), &info, DIB_RGB_COLORS, SRCCOPY), 3);
-    ASSERT_EQ(headless::last_frame().size(), image.size());
+    ASSERT_EQ(headless::observed().last_frame.size(), image.size());
     for (std::size_t i = 0; i < image.size(); ++i) {
-        EXPECT_EQ(headless::last_frame()[i], static_cast<std::uint32_t>(i));
+        EXPECT_EQ(headless::observed().last_frame[i], static_cast<std::uint32_t>(i));
     }
 
     // A larger image is clipped at the client's right and bottom edges.
@@ -294,8 +294,8 @@ TEST_F(WindowSystemTest, PresentsOnlyWhatTheScreenCanShow) {
     EXPECT_EQ(StretchDIBits(dc, 0, 0, 5, 4, 0, 0, 5, 4, large.data(), &large_info, DIB_RGB_COLORS,
                             SRCCOPY),
               4);
-    EXPECT_EQ(headless::last_frame(), std::vector<std::uint32_t>(12, 7u));
-    EXPECT_EQ(headless::present_count(), 2u);
+    EXPECT_EQ(headless::observed().last_frame, std::vector<std::uint32_t>(12, 7u));
+    EXPECT_EQ(headless::observed().presents, 2u);
 
     // Refused rather than shown wrongly: a bottom-up image, a scaled copy, a
     // copy from or to anywhere but the top-left corners (not supported).
@@ -310,7 +310,7 @@ TEST_F(WindowSystemTest, PresentsOnlyWhatTheScreenCanShow) {
         StretchDIBits(dc, 2, 1, 2, 2, 0, 0, 2, 2, image.data(), &info, DIB_RGB_COLORS, SRCCOPY), 0);
     EXPECT_EQ(
         StretchDIBits(dc, 0, 0, 2, 2, 1, 1, 2, 2, image.data(), &info, DIB_RGB_COLORS, SRCCOPY), 0);
-    EXPECT_EQ(headless::present_count(), 2u);
+    EXPECT_EQ(headless::observed().presents, 2u);
 }
 
 TEST_F(WindowSystemTest, ExitHandsControlBackAndAReturnIsNotAnExit) {
@@ -318,7 +318,7 @@ TEST_F(WindowSystemTest, ExitHandsControlBackAndAReturnIsNotAnExit) {
     EXPECT_EQ(headless::run_until_exit([] {}), std::nullopt);
     // A run past the frame limit stops instead of hanging.
     ASSERT_NE(make_window(1, 1), nullptr);
-    headless::set_frame_limit(2);
+    headless::settings().frame_limit = 2;
     const std::uint32_t pixel = 0;
     BITMAPINFO info{};
     info.bmiHeader = {sizeof(BITMAPINFOHEADER), 1, -1, 1, 32, BI_RGB, 0, 0, 0, 0, 0};

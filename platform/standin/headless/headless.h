@@ -29,8 +29,8 @@ struct HeadlessStop : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-// Everything back to a fresh process: window system, input, hooks, failures,
-// limits and observations.
+// Everything back to a fresh process: window system, input, settings and
+// observations.
 void reset();
 
 // Runs body (usually start_program) until ExitProcess and returns its code;
@@ -47,25 +47,16 @@ int pending_input_count();
 // Called after every present with the presented image and the present's
 // number (1 for the first). A hook may send input or throw to stop the run.
 using PresentHook = std::function<void(const FrameImage& image, std::uint64_t number)>;
-void set_present_hook(PresentHook hook);
 
-// The run throws HeadlessStop when a present beyond this many is attempted
-// (default 100000).
-void set_frame_limit(std::uint64_t presents);
-
-void fail_register_class(bool fail);
-void fail_create_window(bool fail);
-
-// ---- Observations --------------------------------------------------------------
-
-std::uint64_t present_count();
-// While on, every present keeps a copy of the image as the screen shows it
-// (top byte cleared) in last_frame(); rows run top-down, one after another.
-void keep_frames(bool on);
-const std::vector<std::uint32_t>& last_frame();
-
-std::uint64_t sleep_count();
-std::uint64_t total_sleep_milliseconds();
+// What a test may set at any time.
+struct Settings {
+    PresentHook present_hook;
+    std::uint64_t frame_limit = 100000;  // a present beyond this many throws HeadlessStop
+    bool fail_register_class = false;
+    bool fail_create_window = false;
+    bool keep_frames = false;  // keep the last present in Observed::last_frame
+};
+Settings& settings();
 
 // The native window as last created.
 struct WindowState {
@@ -77,6 +68,17 @@ struct WindowState {
     int client_width;
     int client_height;
 };
-WindowState window_state();
+
+// What the run did.
+struct Observed {
+    std::uint64_t presents = 0;
+    std::uint64_t sleeps = 0;
+    std::uint64_t slept_milliseconds = 0;
+    // The last image as the screen shows it (top byte cleared), rows top-down
+    // one after another; kept only while Settings::keep_frames is on.
+    std::vector<std::uint32_t> last_frame;
+    WindowState window{};
+};
+const Observed& observed();
 
 }  // namespace headless

@@ -1,5 +1,4 @@
 #include <deque>
-#include <utility>
 
 #include "platform/standin/headless/headless.h"
 
@@ -12,41 +11,29 @@ struct PendingInput {
     LPARAM lparam;
 };
 
-struct State {
-    std::deque<PendingInput> pending;
-    PresentHook present_hook;
-    std::uint64_t frame_limit = 100000;
-    bool fail_register = false;
-    bool fail_create = false;
-    std::uint64_t presents = 0;
-    bool keep_frames = false;
-    std::vector<std::uint32_t> last_frame;
-    std::uint64_t sleeps = 0;
-    std::uint64_t slept_milliseconds = 0;
-    WindowState window{};
-};
-
-State state;
+std::deque<PendingInput> pending;
+Settings chosen;
+Observed seen;
 
 // Posts the waiting input in order; stops at the first post refused (no
 // window yet, or a full queue) and tries again next time.
 void deliver_pending_input() {
-    while (!state.pending.empty()) {
-        const PendingInput& input = state.pending.front();
+    while (!pending.empty()) {
+        const PendingInput& input = pending.front();
         if (!(input.message == WM_MOUSEMOVE
                   ? post_mouse_move(input.lparam)
                   : post_window_message(input.message, input.wparam, input.lparam))) {
             return;
         }
-        state.pending.pop_front();
+        pending.pop_front();
     }
 }
 
 void keep_frame(const FrameImage& image) {
-    state.last_frame.clear();
+    seen.last_frame.clear();
     for (int row = 0; row < image.height; ++row) {
         for (int column = 0; column < image.width; ++column) {
-            state.last_frame.push_back(image.pixels[row * image.pitch_words + column] & 0xFFFFFFu);
+            seen.last_frame.push_back(image.pixels[row * image.pitch_words + column] & 0xFFFFFFu);
         }
     }
 }
@@ -55,7 +42,9 @@ void keep_frame(const FrameImage& image) {
 
 void reset() {
     reset_window_system();
-    state = State{};
+    pending.clear();
+    chosen = Settings{};
+    seen = Observed{};
 }
 
 std::optional<UINT> run_until_exit(const std::function<void()>& body) {
@@ -68,84 +57,60 @@ std::optional<UINT> run_until_exit(const std::function<void()>& body) {
 }
 
 void send_input(UINT message, WPARAM wparam, LPARAM lparam) {
-    state.pending.push_back({message, wparam, lparam});
+    pending.push_back({message, wparam, lparam});
 }
 void send_key(int virtual_key) {
     send_input(WM_KEYDOWN, static_cast<WPARAM>(virtual_key), 0);
 }
 int pending_input_count() {
-    return static_cast<int>(state.pending.size());
+    return static_cast<int>(pending.size());
 }
 
-void set_present_hook(PresentHook hook) {
-    state.present_hook = std::move(hook);
+Settings& settings() {
+    return chosen;
 }
-void set_frame_limit(std::uint64_t presents) {
-    state.frame_limit = presents;
-}
-void fail_register_class(bool fail) {
-    state.fail_register = fail;
-}
-void fail_create_window(bool fail) {
-    state.fail_create = fail;
-}
-
-std::uint64_t present_count() {
-    return state.presents;
-}
-void keep_frames(bool on) {
-    state.keep_frames = on;
-}
-const std::vector<std::uint32_t>& last_frame() {
-    return state.last_frame;
-}
-std::uint64_t sleep_count() {
-    return state.sleeps;
-}
-std::uint64_t total_sleep_milliseconds() {
-    return state.slept_milliseconds;
-}
-WindowState window_state() {
-    return state.window;
+const Observed& observed() {
+    return seen;
 }
 
 }  // namespace headless
 
 // ---- The back-end interface ---------------------------------------------------------
 
-using headless::state;
+using headless::chosen;
+using headless::seen;
 
 bool backend_register_class(const WNDCLASSA& /*window_class*/) {
-    return !state.fail_register;
+    return !chosen.fail_register_class;
 }
 
 bool backend_create_window(const char* caption, int x, int y, int client_width, int client_height) {
-    if (state.fail_create) {
+    if (chosen.fail_create_window) {
         return false;
     }
-    state.window = headless::WindowState{true, false, caption, x, y, client_width, client_height};
+    seen.window = headless::WindowState{true, false, caption, x, y, client_width, client_height};
     return true;
 }
 
 void backend_show_window(bool visible) {
-    state.window.visible = visible;
+    seen.window.visible = visible;
 }
 
 void backend_destroy_window() {
-    state.window.exists = false;
-    state.window.visible = false;
+    seen.window.exists = false;
+    seen.window.visible = false;
 }
 
 void backend_present(const FrameImage& image) {
-    if (state.presents >= state.frame_limit) {
+    if (seen.presents >= chosen.frame_limit) {
         throw headless::HeadlessStop("headless: frame limit reached");
     }
-    ++state.presents;
-    if (state.keep_frames) {
+    ++seen.presents;
+    if (chosen.keep_frames) {
         headless::keep_frame(image);
     }
-    if (state.present_hook) {
-        state.present_hook(image, state.presents);
+    if (chosen.present_hook) {
+        chosen.present_hook(image, seen.presents);
     }
 }
 
@@ -157,8 +122,8 @@ void backend_pump_events(bool wait) {
 }
 
 void backend_sleep(DWORD milliseconds) {
-    ++state.sleeps;
-    state.slept_milliseconds += milliseconds;
+    ++seen.sleeps;
+    seen.slept_milliseconds += milliseconds;
 }
 
 void backend_exit_process(UINT exit_code) {

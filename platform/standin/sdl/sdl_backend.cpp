@@ -8,7 +8,6 @@
 #include "platform/standin/backend.h"
 #include "platform/standin/sdl/sdl_input.h"
 #include "platform/standin/sdl/sdl_present.h"
-#include "platform/standin/sdl/x11_shared_image.h"
 
 namespace {
 
@@ -56,18 +55,12 @@ bool start_video() {
     return video_started;
 }
 
-void post_input(const InputMessage& input) {
+void post_event(const SDL_Event& event) {
+    const InputMessage input = translate_event(event, sdl_window_id, client_width, client_height);
     if (input.message == WM_MOUSEMOVE) {
         post_mouse_move(input.lparam);
     } else if (input.message != WM_NULL) {
         post_window_message(input.message, input.wparam, input.lparam);
-    }
-}
-
-void post_pending_events() {
-    SDL_Event event;
-    while (SDL_PollEvent(&event) != 0) {
-        post_input(translate_event(event, sdl_window_id, client_width, client_height));
     }
 }
 
@@ -126,14 +119,14 @@ void backend_pump_events(bool wait) {
     if (!video_started) {
         return;
     }
-    if (wait) {
-        // Bounded, so a caller that finds nothing it can use asks again.
-        SDL_Event event;
-        if (SDL_WaitEventTimeout(&event, 10) != 0) {
-            post_input(translate_event(event, sdl_window_id, client_width, client_height));
-        }
+    SDL_Event event;
+    // The wait is bounded, so a caller that finds nothing it can use asks again.
+    if (wait && SDL_WaitEventTimeout(&event, 10) != 0) {
+        post_event(event);
     }
-    post_pending_events();
+    while (SDL_PollEvent(&event) != 0) {
+        post_event(event);
+    }
 }
 
 void backend_sleep(DWORD milliseconds) {

@@ -1,7 +1,6 @@
-// Translation of SDL input into the window messages the program reads, made
-// to match what Windows delivers: Windows virtual-key codes, client positions
-// packed as x | (y << 16), and no mouse input from outside the client area.
-// Plain functions over SDL's event records, so they run without a display.
+// SDL input as the window messages Windows would deliver: virtual-key codes,
+// client positions packed as x | (y << 16), no mouse input from outside the
+// client area. Plain functions over SDL's event records: no display needed.
 #pragma once
 
 #include <SDL.h>
@@ -14,9 +13,8 @@
 // VK_MENU, as key-down messages do on Windows.
 int virtual_key_for(SDL_Keycode key);
 
-// Whether a client position lies inside a client area of the given size.
-// Positions outside it are never delivered: with SDL's automatic mouse
-// capture a drag keeps reporting true positions past the window's edges,
+// Whether a position lies inside the client area. Positions outside are never
+// delivered: with SDL's automatic mouse capture a drag keeps reporting them,
 // and a window without capture never sees those.
 constexpr bool inside_client(int x, int y, int client_width, int client_height) {
     return x >= 0 && x < client_width && y >= 0 && y < client_height;
@@ -29,16 +27,14 @@ constexpr LPARAM pack_client_position(int x, int y) {
                                (static_cast<std::uint32_t>(static_cast<std::uint16_t>(y)) << 16));
 }
 
-// What one SDL event becomes: a message to post, WM_NULL for nothing. A
-// WM_MOUSEMOVE is posted through post_mouse_move, merging with a pending move.
+// What one SDL event becomes: a message to post, WM_NULL for nothing.
 struct InputMessage {
     UINT message;
     WPARAM wparam;
     LPARAM lparam;
 };
 
-// Translates one event for the window with SDL id window_id whose client area
-// is client_width x client_height:
+// Translates one event for the window with SDL id window_id:
 // - a close request for the window, and SDL's quit event (raised on SIGINT and
 //   SIGTERM), become WM_CLOSE;
 // - key presses become WM_KEYDOWN (WM_SYSKEYDOWN with Alt held, or for F10),
