@@ -44,7 +44,6 @@ struct WindowRecord {
     bool alive;
     bool visible;
     bool destroying;  // WM_DESTROY is being delivered
-    WNDPROC procedure;
     int client_width;
     int client_height;
 };
@@ -67,7 +66,7 @@ bool is_live_window(HWND handle) {
 }
 
 LRESULT call_window_procedure(HWND handle, UINT message, WPARAM wparam, LPARAM lparam) {
-    return window.procedure(handle, message, wparam, lparam);
+    return class_procedure(handle, message, wparam, lparam);
 }
 
 HWND current_window() {
@@ -153,9 +152,9 @@ HWND CreateWindowExA(DWORD ex_style, LPCSTR class_name_or_atom, LPCSTR window_na
                                client_height)) {
         return nullptr;
     }
-    window = WindowRecord{true, false, false, class_procedure, client_width, client_height};
+    window = WindowRecord{true, false, false, client_width, client_height};
     const HWND handle = handle_of<HWND>(window_object);
-    if (window.procedure(handle, WM_CREATE, 0, 0) == -1) {
+    if (class_procedure(handle, WM_CREATE, 0, 0) == -1) {
         DestroyWindow(handle);
         return nullptr;
     }
@@ -190,7 +189,7 @@ BOOL DestroyWindow(HWND handle) {
     // The procedure hears WM_DESTROY while the window still exists; after it
     // the window and every message waiting for it are gone.
     window.destroying = true;
-    window.procedure(handle, WM_DESTROY, 0, 0);
+    class_procedure(handle, WM_DESTROY, 0, 0);
     backend_destroy_window();
     discard_window_messages();
     window = WindowRecord{};
@@ -203,7 +202,7 @@ LRESULT DefWindowProcA(HWND handle, UINT message, WPARAM wparam, LPARAM /*lparam
     } else if (message == WM_SYSKEYDOWN && wparam == VK_F4 && is_live_window(handle)) {
         // Alt+F4 is a close request, as from the system menu, even when no
         // window manager turns it into one for us.
-        window.procedure(handle, WM_CLOSE, 0, 0);
+        class_procedure(handle, WM_CLOSE, 0, 0);
     }
     return 0;
 }

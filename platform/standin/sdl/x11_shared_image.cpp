@@ -57,11 +57,6 @@ int note_attach_error(Display*, XErrorEvent*) {
     return 0;
 }
 
-std::size_t page_size() {
-    const long size = sysconf(_SC_PAGESIZE);
-    return size > 0 ? static_cast<std::size_t>(size) : 4096;
-}
-
 // Finds the X11 window behind an SDL window and checks that it shows 24-bit
 // colour laid out as the image's low three bytes (blue lowest), with no alpha.
 bool set_up_window(SDL_Window* window) {
@@ -174,7 +169,7 @@ void release_window() {
 
 bool can_share_in_place(const void* first, std::size_t bytes) {
     const auto start = reinterpret_cast<std::uintptr_t>(first);
-    const std::size_t page = page_size();
+    const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
     const auto storage_first = reinterpret_cast<std::uintptr_t>(etext);
     const auto storage_end = reinterpret_cast<std::uintptr_t>(end);
     return bytes > 0 && start % page == 0 && bytes % page == 0 && start >= storage_first &&
