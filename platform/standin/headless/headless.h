@@ -71,13 +71,13 @@ struct WindowState {
 
 // What the run did.
 struct Observed {
-    std::uint64_t presents = 0;
-    std::uint64_t sleeps = 0;
-    std::uint64_t slept_milliseconds = 0;
+    WindowState window{};
     // The last image as the screen shows it (top byte cleared), rows top-down
     // one after another; kept only while Settings::keep_frames is on.
     std::vector<std::uint32_t> last_frame;
-    WindowState window{};
+    std::uint64_t presents = 0;
+    std::uint64_t sleeps = 0;
+    std::uint64_t slept_milliseconds = 0;
 };
 const Observed& observed();
 
