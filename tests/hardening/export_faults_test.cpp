@@ -102,15 +102,14 @@ class FaultedExports {
 };
 
 TEST(ExportUnderFaults, EachExportLeavesTheNewFileOrExactlyThePreviousOne) {
-    const std::uint64_t seed = setting_from_environment("KESTROVAN_FAULTS_SEED", DEFAULT_SEED);
-    const std::uint64_t total =
-        setting_from_environment("KESTROVAN_FAULTS_EXPORTS", DEFAULT_EXPORTS);
-    SCOPED_TRACE(testing::Message() << "KESTROVAN_FAULTS_SEED=0x" << std::hex << seed << std::dec
-                                    << " KESTROVAN_FAULTS_EXPORTS=" << total);
+    const RandomRun settings = random_run_from_environment(
+        "KESTROVAN_FAULTS_SEED", DEFAULT_SEED, "KESTROVAN_FAULTS_EXPORTS", DEFAULT_EXPORTS);
+    const std::uint64_t total = settings.size;
+    SCOPED_TRACE(settings.repeat_with);
 
     ScratchDirectory scratch;
     reset_editor_scene();
-    FaultedExports exports(seed);
+    FaultedExports exports(settings.seed);
     std::optional<Bytes> previous;
     std::uint64_t replaced = 0;
     std::uint64_t unchanged_scenes = 0;

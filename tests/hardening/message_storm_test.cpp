@@ -227,13 +227,12 @@ class MessageStorm {
 using MessageStormTest = AppTest;
 
 TEST_F(MessageStormTest, RandomMessagesEndNormallyAndEveryExportIsComplete) {
-    const std::uint64_t seed = setting_from_environment("KESTROVAN_STORM_SEED", DEFAULT_SEED);
-    const std::uint64_t total =
-        setting_from_environment("KESTROVAN_STORM_MESSAGES", DEFAULT_MESSAGES);
-    SCOPED_TRACE(testing::Message() << "KESTROVAN_STORM_SEED=0x" << std::hex << seed << std::dec
-                                    << " KESTROVAN_STORM_MESSAGES=" << total);
+    const RandomRun settings = random_run_from_environment(
+        "KESTROVAN_STORM_SEED", DEFAULT_SEED, "KESTROVAN_STORM_MESSAGES", DEFAULT_MESSAGES);
+    const std::uint64_t total = settings.size;
+    SCOPED_TRACE(settings.repeat_with);
 
-    std::mt19937_64 random(seed);
+    std::mt19937_64 random(settings.seed);
     StormCounts counts;
     std::uint64_t frames = 0;
     const auto started = std::chrono::steady_clock::now();

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -33,4 +34,24 @@ inline std::uint64_t setting_from_environment(const char* name, std::uint64_t fa
     char* end = nullptr;
     const unsigned long long value = std::strtoull(text, &end, 0);
     return *end == '\0' ? value : fallback;
+}
+
+// A randomised run's seed and size, each from its environment variable, and
+// the settings that repeat the run, to be shown with any failure.
+struct RandomRun {
+    std::uint64_t seed;
+    std::uint64_t size;
+    std::string repeat_with;
+};
+
+inline RandomRun random_run_from_environment(const char* seed_name, std::uint64_t default_seed,
+                                             const char* size_name, std::uint64_t default_size) {
+    const RandomRun run{setting_from_environment(seed_name, default_seed),
+                        setting_from_environment(size_name, default_size),
+                        {}};
+    char text[160];
+    std::snprintf(text, sizeof text, "%s=0x%llx %s=%llu", seed_name,
+                  static_cast<unsigned long long>(run.seed), size_name,
+                  static_cast<unsigned long long>(run.size));
+    return RandomRun{run.seed, run.size, text};
 }
