@@ -1,7 +1,8 @@
 // Starts the editor (the program built to WebAssembly) and shows what it
 // tells the page: its caption, its state, its messages and each exported file.
 // Scripts and tests read the state from <body>: data-state (loading, running,
-// ended, failed), data-exit-code once the program has ended, data-exports.
+// ended, failed), data-exit-code once the program has ended, data-exports;
+// window.kestrovan.presents counts the frames presented since the page loaded.
 import createKestrovan from './kestrovan.js';
 
 const body = document.body;
@@ -22,6 +23,14 @@ const preview = import('./preview.js')
 
 let exports = 0;
 let offeredUrl = null;
+let presents = 0;
+// Read every frame, so a property, not a DOM attribute: setting one would
+// make the browser restyle the page on every present.
+window.kestrovan = Object.freeze({
+  get presents() {
+    return presents;
+  },
+});
 
 // Offers exactly these bytes as object.3ds and shows them in the 3D view.
 function offer(bytes) {
@@ -56,6 +65,9 @@ function start() {
     },
     exported(bytes) {
       offer(bytes);
+    },
+    presented() {
+      presents += 1;
     },
     ended(code) {
       body.dataset.exitCode = String(code);

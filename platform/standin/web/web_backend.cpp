@@ -9,6 +9,7 @@
 //   running()         the window is shown and the loop runs
 //   message(text)     a message box
 //   exported(bytes)   object.3ds is complete: a copy of its bytes
+//   presented()       a frame has been presented
 //   ended(code)       the program has ended with this exit code
 #include <cstring>
 

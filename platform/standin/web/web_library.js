@@ -44,10 +44,12 @@ mergeInto(LibraryManager.library, {
     Module.editorContext = context;
     return 1;
   },
-  // The RGBA bytes stay in wasm memory; ImageData only views them.
+  // The RGBA bytes stay in wasm memory; ImageData only views them. The page
+  // hears of every present, so it can count frames however they are shown.
   kestrovan_put_image: function(rgba, width, height) {
     const bytes = new Uint8ClampedArray(HEAPU8.buffer, rgba, width * height * 4);
     Module.editorContext.putImageData(new ImageData(bytes, width, height), 0, 0);
+    Module.page.presented();
   },
   kestrovan_close_canvas: function() {
     Module.editorContext = null;
