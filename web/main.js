@@ -89,6 +89,9 @@ function offerExport(bytes) {
       return null;
     });
     offer(bytes, files);
+  }).catch((error) => {
+    // Keep the chain going: a later export is offered all the same.
+    console.error(`The export could not be offered: ${error.message}`);
   });
 }
 
