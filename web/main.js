@@ -1,7 +1,9 @@
 // Starts the editor (the program built to WebAssembly) and shows what it
-// tells the page: its caption, its state, its messages and each exported file.
+// tells the page: its caption, its state, its messages and each exported file,
+// offered as object.3ds and as the same solid in three other formats.
 // Scripts and tests read the state from <body>: data-state (loading, running,
 // ended, failed), data-exit-code once the program has ended, data-exports;
+// each offered link's data-export names the export it holds;
 // window.kestrovan.presents counts the frames presented since the page loaded.
 import createKestrovan from './kestrovan.js';
 
@@ -9,8 +11,13 @@ const body = document.body;
 const message = document.getElementById('message');
 const ended = document.getElementById('ended');
 const restart = document.getElementById('restart');
-const download = document.getElementById('download');
-const downloadSize = document.getElementById('download-size');
+
+// An offered file: its link (an <a download>) and the size beside it.
+function offerSlot(id) {
+  return { link: document.getElementById(id), size: document.getElementById(`${id}-size`), url: null };
+}
+const tdsOffer = offerSlot('download');
+const otherOffers = { glb: offerSlot('download-glb'), stl: offerSlot('download-stl'), obj: offerSlot('download-obj') };
 
 // The 3D view is an addition: the editor runs even if it cannot be shown.
 const preview = import('./preview.js')
@@ -20,9 +27,15 @@ const preview = import('./preview.js')
     document.getElementById('preview-note').textContent = `The 3D view is not available: ${error.message}`;
     return null;
   });
+// The other formats are an addition too: without them object.3ds is still offered.
+const makeSolidFiles = import('./solid_files.js')
+  .then((module) => module.solidFiles)
+  .catch((error) => {
+    console.warn(`object.glb, object.stl and object.obj cannot be offered: ${error.message}`);
+    return null;
+  });
 
 let exports = 0;
-let offeredUrl = null;
 let presents = 0;
 // Read every frame, so a property, not a DOM attribute: setting one would
 // make the browser restyle the page on every present.
@@ -32,19 +45,54 @@ window.kestrovan = Object.freeze({
   },
 });
 
-// Offers exactly these bytes as object.3ds and shows them in the 3D view.
-function offer(bytes) {
-  const url = URL.createObjectURL(new Blob([bytes], { type: 'application/octet-stream' }));
-  if (offeredUrl !== null) {
-    URL.revokeObjectURL(offeredUrl);
+// Replaces what `slot` offers with `bytes`, or withdraws it (null), freeing
+// the address of the file it offered before.
+function replaceOffer(slot, bytes) {
+  if (slot.url !== null) {
+    URL.revokeObjectURL(slot.url);
+    slot.url = null;
   }
-  offeredUrl = url;
-  download.href = url;
-  download.hidden = false;
-  downloadSize.textContent = `(${bytes.length.toLocaleString('en')} bytes)`;
+  if (bytes === null) {
+    slot.link.hidden = true;
+    slot.link.removeAttribute('href');
+    slot.size.textContent = '';
+    delete slot.link.dataset.export;
+    return;
+  }
+  slot.url = URL.createObjectURL(new Blob([bytes], { type: 'application/octet-stream' }));
+  slot.link.href = slot.url;
+  slot.link.hidden = false;
+  slot.link.dataset.export = String(exports);
+  slot.size.textContent = `(${bytes.length.toLocaleString('en')} bytes)`;
+}
+
+// Offers exactly these bytes as object.3ds, the same solid as `files` (or
+// nothing else when they could not be made), and shows it in the 3D view.
+function offer(bytes, files) {
   exports += 1;
+  replaceOffer(tdsOffer, bytes);
+  for (const [format, slot] of Object.entries(otherOffers)) {
+    replaceOffer(slot, files === null ? null : files[format]);
+  }
   body.dataset.exports = String(exports);
   preview.then((view) => view?.show(bytes));
+}
+
+// Exports are offered one by one in the order they came, each once its other
+// formats are made, so the four offers always describe the same export.
+let offering = Promise.resolve();
+function offerExport(bytes) {
+  offering = offering.then(async () => {
+    const solidFiles = await makeSolidFiles;
+    const files = solidFiles === null ? null : await solidFiles(bytes).catch((error) => {
+      console.warn(`object.glb, object.stl and object.obj could not be made: ${error.message}`);
+      return null;
+    });
+    offer(bytes, files);
+  }).catch((error) => {
+    // Keep the chain going: a later export is offered all the same.
+    console.error(`The export could not be offered: ${error.message}`);
+  });
 }
 
 function start() {
@@ -64,7 +112,7 @@ function start() {
       message.textContent = text;
     },
     exported(bytes) {
-      offer(bytes);
+      offerExport(bytes);
     },
     presented() {
       presents += 1;
