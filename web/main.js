@@ -26,9 +26,9 @@ const tdsOffer = offerSlot('download');
 const otherOffers = { glb: offerSlot('download-glb'), stl: offerSlot('download-stl'), obj: offerSlot('download-obj') };
 
 // The 3D view and the other formats come as one chunk, fetched once the
-// editor runs (or at the first export, should that come first): the editor's
-// start waits for nothing but the program. Until the chunk is there the view
-// says so. Both are additions: without them the editor runs and object.3ds
+// editor runs (or at the first export, should that come first; or once it
+// has ended, should it never run): the editor's start waits for nothing but
+// the program. Until the chunk is there the view says so. Both are additions: without them the editor runs and object.3ds
 // is offered all the same.
 const previewNote = document.getElementById('preview-note');
 const previewHint = [...previewNote.childNodes];
@@ -147,6 +147,7 @@ function start() {
       body.dataset.state = code === 0 ? 'ended' : 'failed';
       ended.textContent = `The editor has ended (exit code ${code}).`;
       restart.hidden = false;
+      loadSolidTools();
     },
   };
   createKestrovan({ page, locateFile }).catch((error) => {
@@ -154,6 +155,7 @@ function start() {
     message.textContent = `The editor could not be loaded: ${error.message ?? error}`;
     body.dataset.state = 'failed';
     restart.hidden = false;
+    loadSolidTools();
   });
 }
 
