@@ -14,22 +14,23 @@ const message = document.getElementById('message');
 const ended = document.getElementById('ended');
 const restart = document.getElementById('restart');
 
-// An offered file: its link (an <a download>) and the size beside it.
-function offerSlot(id) {
-  return { link: document.getElementById(id), size: document.getElementById(`${id}-size`), url: null };
-}
 // The program finds its wasm beside this script, under its name in the site.
 const wasmUrl = new URL(wasmFile, import.meta.url).href;
 const locateFile = (file, prefix) => (file.endsWith('.wasm') ? wasmUrl : prefix + file);
 
+// An offered file: its link (an <a download>) and the size beside it.
+function offerSlot(id) {
+  return { link: document.getElementById(id), size: document.getElementById(`${id}-size`), url: null };
+}
 const tdsOffer = offerSlot('download');
 const otherOffers = { glb: offerSlot('download-glb'), stl: offerSlot('download-stl'), obj: offerSlot('download-obj') };
 
 // The 3D view and the other formats come as one chunk, fetched once the
 // editor runs (or at the first export, should that come first; or once it
 // has ended, should it never run): the editor's start waits for nothing but
-// the program. Until the chunk is there the view says so. Both are additions: without them the editor runs and object.3ds
-// is offered all the same.
+// the program. Until the chunk is there the view says so. Both are
+// additions: without them the editor runs and object.3ds is offered all the
+// same.
 const previewNote = document.getElementById('preview-note');
 const previewHint = [...previewNote.childNodes];
 previewNote.textContent = 'The 3D view is loading\u2026';
