@@ -36,7 +36,7 @@ windows: deps
 	cmake --preset windows
 	cmake --build --preset windows -j $(JOBS)
 
-# The browser edition: the site (page, program, three.js modules) in build/web/site/.
+# The browser edition: the site (page, bundles, program) in build/web/site/.
 web: deps
 	cmake --preset web
 	cmake --build --preset web -j $(JOBS)
@@ -45,12 +45,14 @@ web: deps
 run-web: web
 	node scripts/static-server.mjs build/web/site 8080
 
-# The browser edition's speed in headless Chromium, next to native render_frame.
+# The browser edition's speed in headless Chromium, next to native render_frame,
+# and how light its page loads.
 bench-web: web
 	cmake --preset default
 	cmake --build --preset default -j $(JOBS) --target kestrovan_bench
 	cmake --build --preset web -j $(JOBS) --target kestrovan_web_bench
 	node bench/web/bench_web.mjs build/web build/default/bench/kestrovan_bench
+	node bench/web/load_bench.mjs build/web/site
 
 # The installers, in build/packages: kestrovan_<version>_amd64.deb from the
 # default preset, kestrovan-<version>-windows-x86_64.zip from the windows one.

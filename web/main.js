@@ -6,11 +6,17 @@
 // each offered link's data-export names the export it holds;
 // window.kestrovan.presents counts the frames presented since the page loaded.
 import createKestrovan from './kestrovan.js';
+// The wasm's name in the built site, which changes with its contents.
+import wasmFile from './kestrovan.wasm';
 
 const body = document.body;
 const message = document.getElementById('message');
 const ended = document.getElementById('ended');
 const restart = document.getElementById('restart');
+
+// The program finds its wasm beside this script, under its name in the site.
+const wasmUrl = new URL(wasmFile, import.meta.url).href;
+const locateFile = (file, prefix) => (file.endsWith('.wasm') ? wasmUrl : prefix + file);
 
 // An offered file: its link (an <a download>) and the size beside it.
 function offerSlot(id) {
@@ -19,21 +25,38 @@ function offerSlot(id) {
 const tdsOffer = offerSlot('download');
 const otherOffers = { glb: offerSlot('download-glb'), stl: offerSlot('download-stl'), obj: offerSlot('download-obj') };
 
-// The 3D view is an addition: the editor runs even if it cannot be shown.
-const preview = import('./preview.js')
-  .then((module) => module.createPreview(document.getElementById('preview'),
-    document.getElementById('preview-note')))
-  .catch((error) => {
-    document.getElementById('preview-note').textContent = `The 3D view is not available: ${error.message}`;
-    return null;
-  });
-// The other formats are an addition too: without them object.3ds is still offered.
-const makeSolidFiles = import('./solid_files.js')
-  .then((module) => module.solidFiles)
-  .catch((error) => {
-    console.warn(`object.glb, object.stl and object.obj cannot be offered: ${error.message}`);
-    return null;
-  });
+// The 3D view and the other formats come as one chunk, fetched once the
+// editor runs (or at the first export, should that come first; or once it
+// has ended, should it never run): the editor's start waits for nothing but
+// the program. Until the chunk is there the view says so. Both are
+// additions: without them the editor runs and object.3ds is offered all the
+// same.
+const previewNote = document.getElementById('preview-note');
+const previewHint = [...previewNote.childNodes];
+previewNote.textContent = 'The 3D view is loading\u2026';
+let preview = null;
+let makeSolidFiles = null;
+function loadSolidTools() {
+  if (preview !== null) {
+    return;
+  }
+  const tools = import('./solid.js');
+  preview = tools
+    .then((module) => {
+      previewNote.replaceChildren(...previewHint);
+      return module.createPreview(document.getElementById('preview'), previewNote);
+    })
+    .catch((error) => {
+      previewNote.textContent = `The 3D view is not available: ${error.message}`;
+      return null;
+    });
+  makeSolidFiles = tools
+    .then((module) => module.solidFiles)
+    .catch((error) => {
+      console.warn(`object.glb, object.stl and object.obj cannot be offered: ${error.message}`);
+      return null;
+    });
+}
 
 let exports = 0;
 let presents = 0;
@@ -82,6 +105,7 @@ function offer(bytes, files) {
 // formats are made, so the four offers always describe the same export.
 let offering = Promise.resolve();
 function offerExport(bytes) {
+  loadSolidTools();
   offering = offering.then(async () => {
     const solidFiles = await makeSolidFiles;
     const files = solidFiles === null ? null : await solidFiles(bytes).catch((error) => {
@@ -107,6 +131,8 @@ function start() {
     },
     running() {
       body.dataset.state = 'running';
+      // After this turn, in which the editor draws its first frame.
+      setTimeout(loadSolidTools);
     },
     message(text) {
       message.textContent = text;
@@ -122,13 +148,15 @@ function start() {
       body.dataset.state = code === 0 ? 'ended' : 'failed';
       ended.textContent = `The editor has ended (exit code ${code}).`;
       restart.hidden = false;
+      loadSolidTools();
     },
   };
-  createKestrovan({ page }).catch((error) => {
+  createKestrovan({ page, locateFile }).catch((error) => {
     // The program could not be loaded at all.
     message.textContent = `The editor could not be loaded: ${error.message ?? error}`;
     body.dataset.state = 'failed';
     restart.hidden = false;
+    loadSolidTools();
   });
 }
 

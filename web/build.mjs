@@ -1,0 +1,91 @@
+// Builds the browser edition's site from our readable sources in web/ and the
+// program (kestrovan.js and kestrovan.wasm, as Emscripten writes them):
+//
+//   node web/build.mjs PROGRAM_DIR SITE_DIR [METAFILE]
+//
+// esbuild bundles and minifies, with source maps beside the bundles:
+//   - main.js with the program's kestrovan.js: all the editor needs to start,
+//     with the wasm beside it (its name is passed to the program);
+//   - solid.js, the 3D view and the other formats with exactly the parts of
+//     three.js they use, split off as a chunk that main.js loads later;
+//   - style.css.
+// Each is named NAME-HASH.EXT after its contents, so a host may let browsers
+// keep it for good; index.html, the one file under a fixed name, is written
+// with those names. Nothing else lands in SITE_DIR. METAFILE, when given,
+// receives esbuild's account of what went into each bundle.
+import fs from 'node:fs';
+import path from 'node:path';
+import { fileURLToPath } from 'node:url';
+
+import * as esbuild from 'esbuild';
+
+const [programDir, siteDir, metafilePath] = process.argv.slice(2);
+if (!programDir || !siteDir) {
+  console.error('usage: node web/build.mjs PROGRAM_DIR SITE_DIR [METAFILE]');
+  process.exit(2);
+}
+const webDir = path.dirname(fileURLToPath(import.meta.url));
+
+// main.js imports the program as './kestrovan.js' and './kestrovan.wasm':
+// both are found in PROGRAM_DIR, where the program's build writes them.
+const programFiles = {
+  name: 'program-files',
+  setup(build) {
+    build.onResolve({ filter: /^\.\/kestrovan\.(js|wasm)$/ }, (args) => ({
+      path: path.resolve(programDir, path.basename(args.path)),
+    }));
+  },
+};
+
+const result = await esbuild.build({
+  entryPoints: [path.join(webDir, 'main.js'), path.join(webDir, 'style.css')],
+  outdir: siteDir,
+  bundle: true,
+  splitting: true,
+  format: 'esm',
+  minify: true,
+  sourcemap: 'linked',
+  entryNames: '[name]-[hash]',
+  chunkNames: '[name]-[hash]',
+  assetNames: '[name]-[hash]',
+  // The wasm is not bundled: importing it gives its file name in the site.
+  loader: { '.wasm': 'file' },
+  plugins: [programFiles],
+  metafile: true,
+  logLevel: 'warning',
+});
+
+// The output that comes from the entry point `source`, as a name in the site.
+function outputOf(source) {
+  const wanted = path.resolve(webDir, source);
+  const found = Object.entries(result.metafile.outputs)
+    .find(([, output]) => output.entryPoint !== undefined && path.resolve(output.entryPoint) === wanted);
+  if (found === undefined) {
+    throw new Error(`esbuild wrote nothing for ${source}`);
+  }
+  return path.relative(siteDir, found[0]).split(path.sep).join('/');
+}
+
+// index.html refers to main.js and style.css by their source names.
+let html = fs.readFileSync(path.join(webDir, 'index.html'), 'utf8');
+for (const [attribute, source] of [['src', 'main.js'], ['href', 'style.css']]) {
+  const reference = `${attribute}="${source}"`;
+  if (html.split(reference).length !== 2) {
+    throw new Error(`index.html must refer to ${source} once, as ${reference}`);
+  }
+  html = html.replace(reference, `${attribute}="${outputOf(source)}"`);
+}
+// The wasm is asked for as soon as the page is, not once the page script has
+// run: the program's fetch of it then finds it on its way.
+const wasm = Object.keys(result.metafile.outputs).find((output) => output.endsWith('.wasm'));
+const script = html.indexOf('<script type="module"');
+if (wasm === undefined || script < 0) {
+  throw new Error('no wasm in the build, or no module script in index.html');
+}
+const preload = `<link rel="preload" href="${path.relative(siteDir, wasm)}" as="fetch" crossorigin>`;
+html = `${html.slice(0, script)}${preload}\n${html.slice(script)}`;
+fs.writeFileSync(path.join(siteDir, 'index.html'), html);
+
+if (metafilePath) {
+  fs.writeFileSync(metafilePath, JSON.stringify(result.metafile, null, 1));
+}
