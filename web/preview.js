@@ -30,6 +30,8 @@ export function createPreview(canvas, note) {
 
   const loader = new TDSLoader();
   let solid = null;
+  // How many solids the view has drawn, on the canvas for scripts and tests.
+  let shown = 0;
 
   function frame(object) {
     const box = new THREE.Box3().setFromObject(object);
@@ -69,6 +71,8 @@ export function createPreview(canvas, note) {
     frame(solid);
     note.hidden = true;
     render();
+    shown += 1;
+    canvas.dataset.shown = String(shown);
   }
 
   render();

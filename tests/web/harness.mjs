@@ -110,15 +110,51 @@ export async function viewportPoint(page, x, y) {
   return [box.left + (x + 0.5) * box.width / FRAME_WIDTH, box.top + (y + 0.5) * box.height / FRAME_HEIGHT];
 }
 
+// Waits until the editor has presented `count` more frames. The editor
+// handles at most one message a pass and presents once a pass, so after an
+// action two presents are enough for its messages to be handled and the
+// picture to be composed: compare once then, never "until it matches".
+export async function waitForPresents(page, count = 2, timeout = 10000) {
+  const seen = await page.evaluate((wanted, ms) => new Promise((resolve) => {
+    const from = window.kestrovan.presents;
+    const deadline = performance.now() + ms;
+    const poll = () => {
+      const presented = window.kestrovan.presents - from;
+      if (presented >= wanted || performance.now() > deadline) {
+        resolve(presented);
+      } else {
+        setTimeout(poll, 1);
+      }
+    };
+    poll();
+  }), count, timeout);
+  check(seen >= count, `the editor presented ${seen} of ${count} frames in ${timeout / 1000} s`);
+}
+
+// The page's mouse, waiting for one present after each step, so the editor's
+// queue never holds more than the step just taken.
+export function pacedMouse(page) {
+  const paced = (step) => async (...args) => {
+    await step(...args);
+    await waitForPresents(page, 1);
+  };
+  return {
+    move: paced((x, y) => page.mouse.move(x, y)),
+    down: paced(() => page.mouse.down()),
+    up: paced(() => page.mouse.up()),
+  };
+}
+
 // Drags a scene point from where it is to (x, y) with real mouse input.
 export async function drag(page, from, to) {
+  const mouse = pacedMouse(page);
   const [fx, fy] = await viewportPoint(page, from[0] - 3, from[1]);
   const [tx, ty] = await viewportPoint(page, to[0], to[1]);
-  await page.mouse.move(fx, fy);
-  await page.mouse.down();
-  await page.mouse.move((fx + tx) / 2, (fy + ty) / 2);
-  await page.mouse.move(tx, ty);
-  await page.mouse.up();
+  await mouse.move(fx, fy);
+  await mouse.down();
+  await mouse.move((fx + tx) / 2, (fy + ty) / 2);
+  await mouse.move(tx, ty);
+  await mouse.up();
 }
 
 // A DevTools screenshot of an element's box at device resolution, decoded.
@@ -232,18 +268,30 @@ export function compareFrame(shot, frame, scale = 1) {
   return count === 0 ? null : `${count} device pixels differ; first ${differences.join('; ')}`;
 }
 
-// Waits until the editor canvas shows `frame` (presents happen every pass).
-export async function waitForFrame(page, frame, { scale = 1, timeout = 10000, what = 'the frame' } = {}) {
-  const deadline = Date.now() + timeout;
-  let mismatch = 'not compared';
-  while (Date.now() < deadline) {
-    mismatch = compareFrame(await screenshotElement(page, '#editor'), frame, scale);
-    if (mismatch === null) {
-      return;
-    }
-    await new Promise((resolve) => setTimeout(resolve, 100));
-  }
-  throw new TestFailure(`the editor does not show ${what}: ${mismatch}`);
+// Checks, two presents after the last action, that the editor shows `frame`
+// exactly: a picture that is right only for a while fails.
+export async function checkFrame(page, frame, { scale = 1, what = 'the frame' } = {}) {
+  await waitForPresents(page, 2);
+  const mismatch = compareFrame(await screenshotElement(page, '#editor'), frame, scale);
+  check(mismatch === null, `the editor does not show ${what}: ${mismatch}`);
+}
+
+// Waits until `count` exports have been offered, then two presents more, and
+// checks that the count is exactly `count`: a late extra export fails.
+export async function checkExports(page, count, timeout = 10000) {
+  await page.waitForFunction((n) => Number(document.body.dataset.exports) >= n, { timeout }, count)
+    .catch(() => {});
+  await waitForPresents(page, 2);
+  const got = await page.evaluate(() => Number(document.body.dataset.exports));
+  check(got === count, `data-exports is ${got}, expected ${count}`);
+}
+
+// Waits until the 3D view has drawn its `count`th solid.
+export async function waitForSolid(page, count, timeout = 10000) {
+  await page.waitForFunction((n) => Number(document.getElementById('preview').dataset.shown) >= n,
+    { timeout }, count).catch(() => {});
+  const shown = await page.evaluate(() => Number(document.getElementById('preview').dataset.shown ?? 0));
+  check(shown === count, `the 3D view has drawn ${shown} solids, expected ${count}`);
 }
 
 // The bytes behind #download, read in the page.
