@@ -4,6 +4,8 @@
 // ended, failed), data-exit-code once the program has ended, data-exports;
 // window.kestrovan.presents counts the frames presented since the page loaded.
 import createKestrovan from './kestrovan.js';
+import './fit.js';
+import './focus.js';
 
 const body = document.body;
 const message = document.getElementById('message');

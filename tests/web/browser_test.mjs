@@ -1,16 +1,19 @@
-// The browser edition in headless Chromium, driven with real input through
-// the DevTools protocol and checked against the native frames and export.
+// The browser edition in Chromium and Firefox, driven with real input and
+// checked against the native frames and export, at a viewport that holds the
+// editor at one canvas pixel to one CSS pixel.
 //
 //   node browser_test.mjs SITE FRAME_CHECK [GROUP...]
 //
-// Groups (each in a fresh browser, the site served on a free port):
+// Groups (each in a fresh browser per engine, the site served on a free port):
 //   editor_frames        the editor shows the natively composed frame exactly,
 //                        initially and after dragging P2 and B; the P2 drag
-//                        again at device scale 2 with the page scrolled
+//                        again at device scale 2, at actual size in a window
+//                        too small for it, with the page scrolled
 //   export_offer         Tab offers exactly the native export; a held Tab
 //                        replaces the offer on every repeat; focus stays
 //   drag_outside         a release outside the editor is never seen: the drag
-//                        goes on until a release inside; a pen does nothing
+//                        goes on until a release inside; a pen (in Firefox a
+//                        finger) does nothing
 //   preview              three's own loader reads the offer as one mesh of 400
 //                        vertices and 760 triangles; the 3D view shows it and
 //                        is refreshed by the next export
@@ -19,7 +22,7 @@
 //                        drawing context the start fails with exit code 1
 import {
   START, check, checkExports, checkFrame, checkNoProblems, compareFrame, drag, nativeExport, nativeFrame,
-  offeredBytes, openPage, pacedMouse, pacedStylus, runGroups, screenshotElement, viewportPoint, waitForPresents, waitForSolid,
+  offeredBytes, openPage, pacedMouse, pacedStylus, runGroups, screenshotElement, viewportPoint, waitForSolid,
   waitForState,
 } from './harness.mjs';
 
@@ -41,9 +44,11 @@ const groups = {
       { what: 'the scene with P2 and B dragged' });
     checkNoProblems(page);
 
-    // Two device pixels a canvas pixel, the 3D view wrapped below, the page
-    // scrolled by a part of the editor: positions still land on canvas pixels.
+    // Two device pixels a canvas pixel, the editor at actual size in a window
+    // too small for it, the page scrolled by a part of the editor: positions
+    // still land on canvas pixels.
     const scaled = await startEditor(browser, url, { width: 1400, height: 900, deviceScaleFactor: 2 });
+    await scaled.click('#actual-size');
     await scaled.evaluate(() => window.scrollTo(0, 45));
     check(await scaled.evaluate(() => window.scrollY) === 45, 'the page does not scroll');
     await drag(scaled, START.P2, [650, 250]);
@@ -180,8 +185,12 @@ const groups = {
     const presents = await page.evaluate(() => window.kestrovan.presents);
     await pause(300);
     check(await page.evaluate(() => window.kestrovan.presents) === presents, 'frames go on after Escape');
+    // The end notice is a separate element over the picture: under it, the
+    // picture is unchanged.
+    await page.evaluate(() => { document.querySelector('.status').style.visibility = 'hidden'; });
     const last = compareFrame(await screenshotElement(page, '#editor'), initial);
     check(last === null, `the last picture after the end is gone: ${last}`);
+    await page.evaluate(() => { document.querySelector('.status').style.visibility = ''; });
     // Tab is the browser's again: it moves the focus and exports nothing.
     await page.evaluate(() => {
       window.tabPrevented = null;

@@ -218,17 +218,37 @@ export async function drag(page, from, to) {
 }
 
 // A screenshot of an element's box at device resolution, decoded: the
-// picture as the screen shows it. Parts beyond the viewport are drawn too.
+// picture as the screen shows it. Parts beyond the viewport are drawn too. A
+// box at fractions of a CSS pixel is taken whole and cut to its device pixels.
 export async function screenshotElement(page, selector) {
-  const { clip, inView } = await page.evaluate((s) => {
-    const box = document.querySelector(s).getBoundingClientRect();
+  const { box, ratio, inView } = await page.evaluate((s) => {
+    const r = document.querySelector(s).getBoundingClientRect();
     const view = document.documentElement;
     return {
-      clip: { x: box.left + window.scrollX, y: box.top + window.scrollY, width: box.width, height: box.height },
-      inView: box.left >= 0 && box.top >= 0 && box.right <= view.clientWidth && box.bottom <= view.clientHeight,
+      box: { x: r.left + window.scrollX, y: r.top + window.scrollY, width: r.width, height: r.height },
+      ratio: window.devicePixelRatio,
+      inView: r.left >= 0 && r.top >= 0 && r.right <= view.clientWidth && r.bottom <= view.clientHeight,
     };
   }, selector);
-  return decodePng(Buffer.from(await page.screenshot({ type: 'png', clip, captureBeyondViewport: !inView })));
+  const clip = { x: Math.floor(box.x), y: Math.floor(box.y) };
+  clip.width = Math.ceil(box.x + box.width) - clip.x;
+  clip.height = Math.ceil(box.y + box.height) - clip.y;
+  const shot = decodePng(Buffer.from(await page.screenshot({ type: 'png', clip, captureBeyondViewport: !inView })));
+  const want = {
+    x: Math.round((box.x - clip.x) * ratio), y: Math.round((box.y - clip.y) * ratio),
+    width: Math.round(box.width * ratio), height: Math.round(box.height * ratio),
+  };
+  if (want.x === 0 && want.y === 0 && want.width === shot.width && want.height === shot.height) {
+    return shot;
+  }
+  check(want.x + want.width <= shot.width && want.y + want.height <= shot.height,
+    `a screenshot of ${selector} is ${shot.width}x${shot.height}, too small for its box`);
+  const rgb = Buffer.alloc(want.width * want.height * 3);
+  for (let y = 0; y < want.height; ++y) {
+    const from = ((want.y + y) * shot.width + want.x) * 3;
+    shot.rgb.copy(rgb, y * want.width * 3, from, from + want.width * 3);
+  }
+  return { width: want.width, height: want.height, rgb };
 }
 
 // A pointer that is not a mouse, one present after each step (the editor
