@@ -69,8 +69,10 @@ function watchPixelRatio() {
   }, { once: true });
 }
 
-// The root element's box follows the viewport and its scroll bars.
-new ResizeObserver(fit).observe(document.documentElement);
+// The root element's box follows the viewport and its scroll bars. Fitting
+// waits for the next frame: resizing the editor from inside the observer
+// would resize the root again within the same observation.
+new ResizeObserver(() => requestAnimationFrame(fit)).observe(document.documentElement);
 actualSize.addEventListener('change', fit);
 watchPixelRatio();
 fit();

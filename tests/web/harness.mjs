@@ -53,7 +53,10 @@ export function engineOf(page) {
 async function startDisplay() {
   const xvfb = spawn('Xvfb', ['-displayfd', '3', '-screen', '0', '2600x1700x24', '-nolisten', 'tcp'],
     { stdio: ['ignore', 'ignore', 'pipe', 'pipe'] });
-  const stop = () => xvfb.kill();
+  const stop = () => {
+    process.off('exit', stop);
+    xvfb.kill();
+  };
   process.on('exit', stop);
   let said = '';
   xvfb.stderr.on('data', (data) => { said = (said + data).slice(-2000); });
