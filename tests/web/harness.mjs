@@ -442,22 +442,28 @@ export async function runGroups(groups) {
   }
   let failed = 0;
   for (const name of names) {
-    for (const engine of chosen) {
+    if (!fs.existsSync(path.join(site, 'index.html'))) {
+      console.error(`FAIL ${name}: no site at ${site} (make web builds it)`);
+      failed += 1;
+      continue;
+    }
+    // Every browser starts at once: Firefox's slow start overlaps the run in
+    // Chromium.
+    const starting = chosen.map((engine) => startBrowser(path.resolve(site), {}, { engine })
+      .then((session) => ({ session }), (error) => ({ error })));
+    for (const [index, engine] of chosen.entries()) {
       const what = `${name} in ${engine}`;
+      const { session, error } = await starting[index];
       const started = Date.now();
-      if (!fs.existsSync(path.join(site, 'index.html'))) {
-        console.error(`FAIL ${what}: no site at ${site} (make web builds it)`);
-        failed += 1;
-        continue;
-      }
-      let session = null;
       try {
-        session = await startBrowser(path.resolve(site), {}, { engine });
+        if (error) {
+          throw error;
+        }
         await groups[name]({ ...session, frameCheck: path.resolve(frameCheck) });
         console.log(`PASS ${what} (${((Date.now() - started) / 1000).toFixed(1)} s)`);
-      } catch (error) {
+      } catch (failure) {
         failed += 1;
-        console.error(`FAIL ${what}: ${error instanceof TestFailure ? error.message : error.stack}`);
+        console.error(`FAIL ${what}: ${failure instanceof TestFailure ? failure.message : failure.stack}`);
       } finally {
         await session?.close();
       }
