@@ -287,7 +287,7 @@ export function pacedStylus(page) {
   };
 }
 
-// RGB(A) 8-bit PNG, non-interlaced, as Chromium writes: { width, height, rgb }.
+// RGB(A) 8-bit PNG, non-interlaced, as both browsers write: { width, height, rgb }.
 export function decodePng(png) {
   check(png.readUInt32BE(0) === 0x89504e47, 'screenshot is not a PNG');
   let at = 8;
