@@ -6,6 +6,8 @@
 // each offered link's data-export names the export it holds;
 // window.kestrovan.presents counts the frames presented since the page loaded.
 import createKestrovan from './kestrovan.js';
+import './fit.js';
+import './focus.js';
 // The wasm's name in the built site, which changes with its contents.
 import wasmFile from './kestrovan.wasm';
 

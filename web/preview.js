@@ -28,15 +28,31 @@ export function createPreview(canvas, note) {
   const render = () => renderer.render(scene, camera);
   controls.addEventListener('change', render);
 
+  // The page sizes the view to the window: follow it.
+  new ResizeObserver(() => {
+    renderer.setPixelRatio(window.devicePixelRatio);
+    renderer.setSize(canvas.clientWidth, canvas.clientHeight, false);
+    camera.aspect = canvas.clientWidth / canvas.clientHeight;
+    camera.updateProjectionMatrix();
+    render();
+  }).observe(canvas);
+
   const loader = new TDSLoader();
   let solid = null;
+  // How many solids the view has drawn, on the canvas for scripts and tests.
+  let shown = 0;
 
   function frame(object) {
+    // The page may have just resized the view: frame for its size now.
+    camera.aspect = canvas.clientWidth / canvas.clientHeight;
     const box = new THREE.Box3().setFromObject(object);
     const centre = box.getCenter(new THREE.Vector3());
     // A solid of zero size still gets a sensible view.
     const radius = Math.max(box.getSize(new THREE.Vector3()).length() / 2, 1);
-    const distance = radius / Math.sin(THREE.MathUtils.degToRad(FIELD_OF_VIEW / 2)) * 1.1;
+    // The narrower of the two fields of view must hold the whole solid.
+    const halfHeight = Math.tan(THREE.MathUtils.degToRad(FIELD_OF_VIEW / 2));
+    const halfAngle = Math.atan(halfHeight * Math.min(1, camera.aspect));
+    const distance = radius / Math.sin(halfAngle) * 1.1;
     camera.near = distance / 100;
     camera.far = distance * 100;
     camera.position.copy(centre).addScaledVector(VIEW_DIRECTION, distance);
@@ -66,9 +82,11 @@ export function createPreview(canvas, note) {
     }
     solid = group;
     scene.add(solid);
-    frame(solid);
     note.hidden = true;
+    frame(solid);
     render();
+    shown += 1;
+    canvas.dataset.shown = String(shown);
   }
 
   render();

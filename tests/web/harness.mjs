@@ -1,8 +1,10 @@
 // Shared steps of the browser tests and benchmarks: serve the built site,
-// start Debian's Chromium headless through puppeteer-core, open the page,
-// read pictures back as DevTools screenshots, and compose the native
-// reference frames and exports with frame_check.
-import { execFile } from 'node:child_process';
+// start a browser through puppeteer-core (Debian's Chromium headless over the
+// DevTools protocol, or Debian's Firefox ESR over WebDriver BiDi in a window on
+// a private virtual display), open the page, read pictures back as
+// screenshots, and compose the native reference frames and exports with
+// frame_check. Every group of a test file runs in both browsers.
+import { execFile, spawn } from 'node:child_process';
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
@@ -19,7 +21,9 @@ export const FRAME_HEIGHT = 1024;
 // Where each scene point starts; its square covers columns x-5..x-1, rows y-2..y+2.
 export const START = { P0: [10, 20], P1: [40, 400], P2: [500, 90], P3: [600, 700], A: [100, 100], B: [400, 400] };
 
+export const ENGINES = ['chromium', 'firefox'];
 const CHROMIUM = process.env.CHROMIUM ?? '/usr/bin/chromium';
+const FIREFOX = process.env.FIREFOX ?? '/usr/bin/firefox-esr';
 // Headless software rendering with exact sRGB colours, and nothing that reaches
 // for the network.
 const CHROMIUM_FLAGS = [
@@ -36,32 +40,88 @@ export function check(condition, why) {
   }
 }
 
-// Serves `root`, starts the browser; returns { url, browser, work, close }.
-export async function startBrowser(root, headers = {}) {
-  check(fs.existsSync(root), `no ${root} (make web builds it)`);
-  const { server, url } = await serveDirectory(root, 0, headers);
-  const work = fs.mkdtempSync(path.join(os.tmpdir(), 'kestrovan-web-'));
+// Which engine each started browser is.
+const engines = new WeakMap();
+
+export function engineOf(page) {
+  return engines.get(page.browser());
+}
+
+// A virtual display of our own, big enough for the largest viewport the tests
+// use: headless Firefox has no WebGL without a GPU, windowed Firefox draws
+// the 3D view with its software renderer. Returns { display, stop }.
+async function startDisplay() {
+  const xvfb = spawn('Xvfb', ['-displayfd', '3', '-screen', '0', '2600x1700x24', '-nolisten', 'tcp'],
+    { stdio: ['ignore', 'ignore', 'pipe', 'pipe'] });
+  const stop = () => {
+    process.off('exit', stop);
+    xvfb.kill();
+  };
+  process.on('exit', stop);
+  let said = '';
+  xvfb.stderr.on('data', (data) => { said = (said + data).slice(-2000); });
+  const display = await new Promise((resolve, reject) => {
+    let number = '';
+    xvfb.stdio[3].on('data', (data) => {
+      number += data;
+      if (number.includes('\n')) {
+        resolve(`:${number.trim()}`);
+      }
+    });
+    xvfb.on('error', reject);
+    xvfb.on('exit', (code) => reject(new TestFailure(`Xvfb ended (${code}) before it was ready: ${said}`)));
+  });
+  return { display, stop };
+}
+
+async function launch(engine, work) {
+  if (engine === 'firefox') {
+    const { display, stop } = await startDisplay();
+    try {
+      const browser = await puppeteer.launch({
+        browser: 'firefox', protocol: 'webDriverBiDi', executablePath: FIREFOX, headless: false,
+        env: { ...process.env, DISPLAY: display }, timeout: 30000,
+      });
+      browser.on('disconnected', stop);
+      return browser;
+    } catch (error) {
+      stop();
+      throw error;
+    }
+  }
+  check(engine === 'chromium', `no browser engine '${engine}' (${ENGINES.join(', ')})`);
   const args = [...CHROMIUM_FLAGS, `--user-data-dir=${path.join(work, 'profile')}`];
   if (process.getuid?.() === 0) {
     args.push('--no-sandbox');
   }
+  return puppeteer.launch({ executablePath: CHROMIUM, headless: true, args, timeout: 30000 });
+}
+
+// Serves `root`, starts the browser; returns { url, browser, engine, work, close }.
+export async function startBrowser(root, headers = {}, { engine = 'chromium' } = {}) {
+  check(fs.existsSync(root), `no ${root} (make web builds it)`);
+  const { server, url } = await serveDirectory(root, 0, headers);
+  const work = fs.mkdtempSync(path.join(os.tmpdir(), 'kestrovan-web-'));
   let browser;
   try {
-    browser = await puppeteer.launch({ executablePath: CHROMIUM, headless: true, args, timeout: 30000 });
+    browser = await launch(engine, work);
   } catch (error) {
     server.close();
+    fs.rmSync(work, { recursive: true, force: true });
     throw error;
   }
+  engines.set(browser, engine);
   const close = async () => {
     await browser.close().catch(() => {});
     server.close();
     fs.rmSync(work, { recursive: true, force: true });
   };
-  return { url, browser, work, close };
+  return { url, browser, engine, work, close };
 }
 
 // Opens the page in a new tab. Any page error or failed request fails the test.
-export async function openPage(browser, url, { width = 1840, height = 1100, deviceScaleFactor = 1,
+// The default viewport holds the editor at one canvas pixel to one CSS pixel.
+export async function openPage(browser, url, { width = 2560, height = 1600, deviceScaleFactor = 1,
   beforeLoad = null } = {}) {
   const page = await browser.newPage();
   const problems = [];
@@ -101,43 +161,133 @@ export async function editorBox(page) {
   });
 }
 
-// The viewport point over canvas pixel (x, y), centred in it.
+// The viewport point over canvas pixel (x, y), in whole CSS pixels (the
+// editor is told whole client coordinates): the pixel itself at one to one,
+// one at most a canvas pixel or two away when the editor is scaled down.
 export async function viewportPoint(page, x, y) {
   const box = await page.evaluate(() => {
     const r = document.getElementById('editor').getBoundingClientRect();
     return { left: r.left, top: r.top, width: r.width, height: r.height };
   });
-  return [box.left + (x + 0.5) * box.width / FRAME_WIDTH, box.top + (y + 0.5) * box.height / FRAME_HEIGHT];
+  return [Math.floor(box.left + (x + 0.5) * box.width / FRAME_WIDTH),
+    Math.floor(box.top + (y + 0.5) * box.height / FRAME_HEIGHT)];
+}
+
+// Waits until the editor has presented `count` more frames. The editor
+// handles at most one message a pass and presents once a pass, so after an
+// action two presents are enough for its messages to be handled and the
+// picture to be composed: compare once then, never "until it matches".
+export async function waitForPresents(page, count = 2, timeout = 10000) {
+  const seen = await page.evaluate((wanted, ms) => new Promise((resolve) => {
+    const from = window.kestrovan.presents;
+    const deadline = performance.now() + ms;
+    const poll = () => {
+      const presented = window.kestrovan.presents - from;
+      if (presented >= wanted || performance.now() > deadline) {
+        resolve(presented);
+      } else {
+        setTimeout(poll, 1);
+      }
+    };
+    poll();
+  }), count, timeout);
+  check(seen >= count, `the editor presented ${seen} of ${count} frames in ${timeout / 1000} s`);
+}
+
+// The page's mouse, waiting for one present after each step, so the editor's
+// queue never holds more than the step just taken.
+export function pacedMouse(page) {
+  const paced = (step) => async (...args) => {
+    await step(...args);
+    await waitForPresents(page, 1);
+  };
+  return {
+    move: paced((x, y) => page.mouse.move(x, y)),
+    down: paced(() => page.mouse.down()),
+    up: paced(() => page.mouse.up()),
+  };
 }
 
 // Drags a scene point from where it is to (x, y) with real mouse input.
 export async function drag(page, from, to) {
+  const mouse = pacedMouse(page);
   const [fx, fy] = await viewportPoint(page, from[0] - 3, from[1]);
   const [tx, ty] = await viewportPoint(page, to[0], to[1]);
-  await page.mouse.move(fx, fy);
-  await page.mouse.down();
-  await page.mouse.move((fx + tx) / 2, (fy + ty) / 2);
-  await page.mouse.move(tx, ty);
-  await page.mouse.up();
+  await mouse.move(fx, fy);
+  await mouse.down();
+  await mouse.move(Math.round((fx + tx) / 2), Math.round((fy + ty) / 2));
+  await mouse.move(tx, ty);
+  await mouse.up();
 }
 
-// A DevTools screenshot of an element's box at device resolution, decoded.
+// A screenshot of an element's box at device resolution, decoded: the
+// picture as the screen shows it. Parts beyond the viewport are drawn too. A
+// box at fractions of a CSS pixel is taken whole and cut to its device pixels.
 export async function screenshotElement(page, selector) {
-  const clip = await page.evaluate((s) => {
-    const box = document.querySelector(s).getBoundingClientRect();
-    return { x: box.left + window.scrollX, y: box.top + window.scrollY, width: box.width, height: box.height };
+  const { box, ratio, inView } = await page.evaluate((s) => {
+    const r = document.querySelector(s).getBoundingClientRect();
+    const view = document.documentElement;
+    return {
+      box: { x: r.left + window.scrollX, y: r.top + window.scrollY, width: r.width, height: r.height },
+      ratio: window.devicePixelRatio,
+      inView: r.left >= 0 && r.top >= 0 && r.right <= view.clientWidth && r.bottom <= view.clientHeight,
+    };
   }, selector);
-  // Clip scale is device pixels per CSS pixel: the picture as the screen shows it.
-  const scale = await page.evaluate(() => window.devicePixelRatio);
-  const session = await page.createCDPSession();
-  const { data } = await session.send('Page.captureScreenshot', {
-    format: 'png', clip: { ...clip, scale }, captureBeyondViewport: true, fromSurface: true,
-  });
-  await session.detach();
-  return decodePng(Buffer.from(data, 'base64'));
+  const clip = { x: Math.floor(box.x), y: Math.floor(box.y) };
+  clip.width = Math.ceil(box.x + box.width) - clip.x;
+  clip.height = Math.ceil(box.y + box.height) - clip.y;
+  const shot = decodePng(Buffer.from(await page.screenshot({ type: 'png', clip, captureBeyondViewport: !inView })));
+  const want = {
+    x: Math.round((box.x - clip.x) * ratio), y: Math.round((box.y - clip.y) * ratio),
+    width: Math.round(box.width * ratio), height: Math.round(box.height * ratio),
+  };
+  if (want.x === 0 && want.y === 0 && want.width === shot.width && want.height === shot.height) {
+    return shot;
+  }
+  check(want.x + want.width <= shot.width && want.y + want.height <= shot.height,
+    `a screenshot of ${selector} is ${shot.width}x${shot.height}, too small for its box`);
+  const rgb = Buffer.alloc(want.width * want.height * 3);
+  for (let y = 0; y < want.height; ++y) {
+    const from = ((want.y + y) * shot.width + want.x) * 3;
+    shot.rgb.copy(rgb, y * want.width * 3, from, from + want.width * 3);
+  }
+  return { width: want.width, height: want.height, rgb };
 }
 
-// RGB(A) 8-bit PNG, non-interlaced, as Chromium writes: { width, height, rgb }.
+// A pointer that is not a mouse, one present after each step (the editor
+// must ignore it): a pen in Chromium, a finger in Firefox, whose WebDriver
+// BiDi has no pen.
+export function pacedStylus(page) {
+  let step;
+  if (engineOf(page) === 'firefox') {
+    const context = page.mainFrame().browsingContext;
+    step = (action) => context.performActions([{
+      type: 'pointer', id: 'stylus', parameters: { pointerType: 'touch' }, actions: [action],
+    }]);
+  } else {
+    const session = page.createCDPSession();
+    const buttons = { pointerDown: 1, pointerMove: 1, pointerUp: 0 };
+    const types = { pointerDown: 'mousePressed', pointerMove: 'mouseMoved', pointerUp: 'mouseReleased' };
+    let at = [0, 0];
+    step = async ({ type, x = at[0], y = at[1] }) => {
+      at = [x, y];
+      await (await session).send('Input.dispatchMouseEvent', {
+        type: types[type], x, y, button: 'left', buttons: buttons[type], clickCount: 1, pointerType: 'pen',
+      });
+    };
+  }
+  const paced = async (action) => {
+    await step(action);
+    await waitForPresents(page, 1);
+  };
+  return {
+    move: (x, y) => paced({ type: 'pointerMove', x, y }),
+    down: () => paced({ type: 'pointerDown', button: 0 }),
+    up: () => paced({ type: 'pointerUp', button: 0 }),
+  };
+}
+
+// RGB(A) 8-bit PNG, non-interlaced, as both browsers write: { width, height, rgb }.
 export function decodePng(png) {
   check(png.readUInt32BE(0) === 0x89504e47, 'screenshot is not a PNG');
   let at = 8;
@@ -232,18 +382,30 @@ export function compareFrame(shot, frame, scale = 1) {
   return count === 0 ? null : `${count} device pixels differ; first ${differences.join('; ')}`;
 }
 
-// Waits until the editor canvas shows `frame` (presents happen every pass).
-export async function waitForFrame(page, frame, { scale = 1, timeout = 10000, what = 'the frame' } = {}) {
-  const deadline = Date.now() + timeout;
-  let mismatch = 'not compared';
-  while (Date.now() < deadline) {
-    mismatch = compareFrame(await screenshotElement(page, '#editor'), frame, scale);
-    if (mismatch === null) {
-      return;
-    }
-    await new Promise((resolve) => setTimeout(resolve, 100));
-  }
-  throw new TestFailure(`the editor does not show ${what}: ${mismatch}`);
+// Checks, two presents after the last action, that the editor shows `frame`
+// exactly: a picture that is right only for a while fails.
+export async function checkFrame(page, frame, { scale = 1, what = 'the frame' } = {}) {
+  await waitForPresents(page, 2);
+  const mismatch = compareFrame(await screenshotElement(page, '#editor'), frame, scale);
+  check(mismatch === null, `the editor does not show ${what}: ${mismatch}`);
+}
+
+// Waits until `count` exports have been offered, then two presents more, and
+// checks that the count is exactly `count`: a late extra export fails.
+export async function checkExports(page, count, timeout = 10000) {
+  await page.waitForFunction((n) => Number(document.body.dataset.exports) >= n, { timeout }, count)
+    .catch(() => {});
+  await waitForPresents(page, 2);
+  const got = await page.evaluate(() => Number(document.body.dataset.exports));
+  check(got === count, `data-exports is ${got}, expected ${count}`);
+}
+
+// Waits until the 3D view has drawn its `count`th solid.
+export async function waitForSolid(page, count, timeout = 10000) {
+  await page.waitForFunction((n) => Number(document.getElementById('preview').dataset.shown) >= n,
+    { timeout }, count).catch(() => {});
+  const shown = await page.evaluate(() => Number(document.getElementById('preview').dataset.shown ?? 0));
+  check(shown === count, `the 3D view has drawn ${shown} solids, expected ${count}`);
 }
 
 // The bytes behind #download, read in the page.
@@ -261,7 +423,9 @@ export async function offeredBytes(page) {
   return base64 === null ? null : Buffer.from(base64, 'base64');
 }
 
-// Runs the named groups of a test file: node FILE SITE FRAME_CHECK [GROUP...]
+// Runs the named groups of a test file, each in every browser engine (or in
+// those KESTROVAN_BROWSERS names, comma-separated):
+//   node FILE SITE FRAME_CHECK [GROUP...]
 export async function runGroups(groups) {
   const [site, frameCheck, ...wanted] = process.argv.slice(2);
   if (!site || !frameCheck) {
@@ -269,28 +433,40 @@ export async function runGroups(groups) {
     process.exit(2);
   }
   const names = wanted.length > 0 ? wanted : Object.keys(groups);
+  const chosen = process.env.KESTROVAN_BROWSERS ? process.env.KESTROVAN_BROWSERS.split(',') : ENGINES;
+  const unknown = [...names.filter((name) => groups[name] === undefined),
+    ...chosen.filter((engine) => !ENGINES.includes(engine))];
+  if (unknown.length > 0) {
+    console.error(`unknown group or browser: ${unknown.join(', ')}`);
+    process.exit(2);
+  }
   let failed = 0;
   for (const name of names) {
-    const group = groups[name];
-    if (group === undefined) {
-      console.error(`unknown group '${name}'`);
-      process.exit(2);
-    }
-    const started = Date.now();
     if (!fs.existsSync(path.join(site, 'index.html'))) {
       console.error(`FAIL ${name}: no site at ${site} (make web builds it)`);
       failed += 1;
       continue;
     }
-    const session = await startBrowser(path.resolve(site));
-    try {
-      await group({ ...session, frameCheck: path.resolve(frameCheck) });
-      console.log(`PASS ${name} (${((Date.now() - started) / 1000).toFixed(1)} s)`);
-    } catch (error) {
-      failed += 1;
-      console.error(`FAIL ${name}: ${error instanceof TestFailure ? error.message : error.stack}`);
-    } finally {
-      await session.close();
+    // Every browser starts at once: Firefox's slow start overlaps the run in
+    // Chromium.
+    const starting = chosen.map((engine) => startBrowser(path.resolve(site), {}, { engine })
+      .then((session) => ({ session }), (error) => ({ error })));
+    for (const [index, engine] of chosen.entries()) {
+      const what = `${name} in ${engine}`;
+      const { session, error } = await starting[index];
+      const started = Date.now();
+      try {
+        if (error) {
+          throw error;
+        }
+        await groups[name]({ ...session, frameCheck: path.resolve(frameCheck) });
+        console.log(`PASS ${what} (${((Date.now() - started) / 1000).toFixed(1)} s)`);
+      } catch (failure) {
+        failed += 1;
+        console.error(`FAIL ${what}: ${failure instanceof TestFailure ? failure.message : failure.stack}`);
+      } finally {
+        await session?.close();
+      }
     }
   }
   process.exit(failed === 0 ? 0 : 1);
