@@ -122,7 +122,7 @@ TEST(SdlMouse, LeftButtonAndMovesCarryThePackedClientPosition) {
 
     const InputMessage move = translate(motion_event(0, 0));
     EXPECT_EQ(move.message, WM_MOUSEMOVE);
-    EXPECT_EQ(move.message, WM_MOUSEMOVE);
+    EXPECT_EQ(move.wparam, 0u);
     EXPECT_EQ(move.lparam, 0);
     EXPECT_EQ(translate(motion_event(1279, 0)).lparam, 1279);
     EXPECT_EQ(translate(motion_event(0, 1023)).lparam, 1023 << 16);
