@@ -191,8 +191,7 @@ $(cat "$XH_WORK/frame_check.err")"
 
 # Microseconds since the epoch, whatever the locale's decimal mark.
 xh_microseconds() {
-    local now=${EPOCHREALTIME/[.,]/}
-    echo "${now#0}"
+    echo "${EPOCHREALTIME/[.,]/}"
 }
 
 xh_watch_frame() {
