@@ -9,8 +9,7 @@
 #include "canvas/frame.h"
 #include "canvas/scene.h"
 #include "curve/sampler.h"
-#include "export/export_solid.h"
-#include "export/file_image.h"
+#include "export/file_3ds.h"
 #include "export/mesh.h"
 
 namespace {

@@ -14,8 +14,7 @@
 #include <vector>
 
 #include "canvas/scene.h"
-#include "export/export_solid.h"
-#include "export/file_image.h"
+#include "export/file_3ds.h"
 #include "export/mesh.h"
 #include "export/replace_file.h"
 #include "run_settings.h"
