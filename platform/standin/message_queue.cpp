@@ -68,13 +68,13 @@ struct TypedKey {
     BYTE key;
     char character;
 };
-constexpr TypedKey TYPED_KEYS[] = {
-    {VK_BACK, '\b'}, {VK_TAB, '\t'}, {VK_RETURN, '\r'}, {VK_ESCAPE, '\x1B'}, {VK_SPACE, ' '},
-    {0x6A, '*'},     {0x6B, '+'},    {0x6D, '-'},       {0x6E, '.'},         {0x6F, '/'},
-    {0xBA, ';'},     {0xBB, '='},    {0xBC, ','},       {0xBD, '-'},         {0xBE, '.'},
-    {0xBF, '/'},     {0xC0, '`'},    {0xDB, '['},       {0xDC, '\\'},        {0xDD, ']'},
-    {0xDE, '\''}};
-constexpr WPARAM NUMPAD_0 = 0x60;
+constexpr TypedKey TYPED_KEYS[] = {{VK_BACK, '\b'},     {VK_TAB, '\t'},      {VK_RETURN, '\r'},
+                                   {VK_ESCAPE, '\x1B'}, {VK_SPACE, ' '},     {VK_MULTIPLY, '*'},
+                                   {VK_ADD, '+'},       {VK_SUBTRACT, '-'},  {VK_DECIMAL, '.'},
+                                   {VK_DIVIDE, '/'},    {VK_OEM_1, ';'},     {VK_OEM_PLUS, '='},
+                                   {VK_OEM_COMMA, ','}, {VK_OEM_MINUS, '-'}, {VK_OEM_PERIOD, '.'},
+                                   {VK_OEM_2, '/'},     {VK_OEM_3, '`'},     {VK_OEM_4, '['},
+                                   {VK_OEM_5, '\\'},    {VK_OEM_6, ']'},     {VK_OEM_7, '\''}};
 
 // The character a key types, or 0 for none.
 WPARAM character_of_key(WPARAM key) {
@@ -84,8 +84,8 @@ WPARAM character_of_key(WPARAM key) {
     if (key >= 'A' && key <= 'Z') {
         return key - 'A' + 'a';
     }
-    if (key >= NUMPAD_0 && key <= NUMPAD_0 + 9) {
-        return key - NUMPAD_0 + '0';
+    if (key >= VK_NUMPAD0 && key <= VK_NUMPAD9) {
+        return key - VK_NUMPAD0 + '0';
     }
     for (const TypedKey& typed : TYPED_KEYS) {
         if (typed.key == key) {

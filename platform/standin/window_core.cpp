@@ -54,7 +54,7 @@ RECT frame_of(DWORD style) {
     if ((style & WS_CAPTION) != WS_CAPTION) {
         return RECT{0, 0, 0, 0};
     }
-    return RECT{-WINDOW_BORDER, -(WINDOW_BORDER + WINDOW_CAPTION), WINDOW_BORDER, WINDOW_BORDER};
+    return RECT{-BORDER_WIDTH, -(BORDER_WIDTH + CAPTION_HEIGHT), BORDER_WIDTH, BORDER_WIDTH};
 }
 
 }  // namespace

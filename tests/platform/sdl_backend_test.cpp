@@ -112,7 +112,7 @@ TEST(SdlKeys, PressRepeatAndReleaseBecomeKeyMessages) {
 TEST(SdlMouse, LeftButtonAndMovesCarryThePackedClientPosition) {
     const InputMessage press = translate(button_event(SDL_MOUSEBUTTONDOWN, 495, 88));
     EXPECT_EQ(press.message, WM_LBUTTONDOWN);
-    EXPECT_EQ(press.wparam, MOUSE_KEY_LEFT_BUTTON);
+    EXPECT_EQ(press.wparam, MK_LBUTTON);
     EXPECT_EQ(press.lparam, 495 | (88 << 16));
 
     const InputMessage release = translate(button_event(SDL_MOUSEBUTTONUP, 1279, 1023));

@@ -49,7 +49,7 @@ EM_BOOL on_mouse(int event_type, const EmscriptenMouseEvent* event, void* /*user
                 break;
             case EMSCRIPTEN_EVENT_MOUSEDOWN:
                 if (left) {
-                    post_window_message(WM_LBUTTONDOWN, MOUSE_KEY_LEFT_BUTTON, lparam);
+                    post_window_message(WM_LBUTTONDOWN, MK_LBUTTON, lparam);
                 }
                 break;
             case EMSCRIPTEN_EVENT_MOUSEUP:
