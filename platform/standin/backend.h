@@ -89,16 +89,10 @@ int backend_message_box(const char* text, const char* caption, UINT type);
 // ---- Provided by the core -----------------------------------------------------
 
 // Posts a message for the window at the end of the queue. False when there
-// is no window or the queue is full.
+// is no window or the queue is full. A WM_MOUSEMOVE replaces a pending move
+// when that move is the last message waiting, so input is never reordered and
+// the newest position always wins.
 bool post_window_message(UINT message, WPARAM wparam, LPARAM lparam);
-
-// Posts a WM_MOUSEMOVE with the packed client position. A new move replaces a
-// pending move only when that move is the last message waiting, so input is
-// never reordered and the newest position always wins.
-bool post_mouse_move(LPARAM position);
-
-// The window while it exists, else null.
-HWND current_window();
 
 // Messages waiting (the quit request not counted).
 int queued_message_count();
