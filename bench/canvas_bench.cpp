@@ -7,6 +7,7 @@
 #include "canvas/pixel_buffer.h"
 #include "canvas/scene.h"
 #include "curve/sampler.h"
+#include "tests/support/scene_reset.h"
 
 namespace {
 

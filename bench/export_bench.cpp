@@ -11,6 +11,7 @@
 #include "curve/sampler.h"
 #include "export/file_3ds.h"
 #include "export/mesh.h"
+#include "tests/support/scene_reset.h"
 
 namespace {
 

@@ -62,6 +62,3 @@ extern std::uint8_t recording_flag;  // 1: the next sampler pass records for exp
 // Stores `packed` into the point the id names: ids 0..3 address the control
 // points, 0xFD and 0xFE the axis endpoints. Any other id is ignored.
 void set_point_by_id(std::uint32_t id, ScreenPoint packed);
-
-// Puts the scene, float copies and flags back to their start-up values.
-void reset_editor_scene();

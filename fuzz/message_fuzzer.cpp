@@ -45,6 +45,7 @@
 #include "export/mesh.h"
 #include "platform/standin/headless/headless.h"
 #include "tests/support/file_faults.h"
+#include "tests/support/scene_reset.h"
 
 namespace {
 

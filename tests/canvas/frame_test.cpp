@@ -8,6 +8,7 @@
 #include "canvas/frame.h"
 #include "canvas/pixel_buffer.h"
 #include "canvas/scene.h"
+#include "tests/support/scene_reset.h"
 
 namespace {
 

@@ -21,6 +21,7 @@
 #include "tests/export/export_test_support.h"
 #include "tests/support/file_faults.h"
 #include "tests/support/mesh_file_check.h"
+#include "tests/support/scene_reset.h"
 
 namespace {
 

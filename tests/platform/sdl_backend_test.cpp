@@ -62,6 +62,11 @@ bool dropped(const SDL_Event& event) {
     return translate(event).message == WM_NULL;
 }
 
+// The virtual-key code a press of the key carries, 0 for a key that has none.
+int virtual_key_for(SDL_Keycode key) {
+    return static_cast<int>(translate(key_event(SDL_KEYDOWN, key)).wparam);
+}
+
 TEST(SdlKeys, KeysGetTheirWindowsVirtualKeyCodes) {
     EXPECT_EQ(virtual_key_for(SDLK_TAB), VK_TAB);
     EXPECT_EQ(virtual_key_for(SDLK_ESCAPE), VK_ESCAPE);
