@@ -19,7 +19,7 @@
 #                             on standard error and exits 1
 #
 # Environment: KESTROVAN (the program), FRAME_CHECK, CLOSE_REQUEST.
-source "$(dirname "$0")/x11_harness.sh"
+source "$(dirname "$0")/../../harness/x11_harness.sh"
 
 CASE=${1:-}
 TITLE="Kestrovan  object.3ds"

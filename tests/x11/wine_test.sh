@@ -16,7 +16,7 @@
 # Each case has its own wine prefix in its work directory. Without a window
 # manager wine draws the window frame itself, so the client area does not
 # start at (0, 0): the test finds it on the screen.
-source "$(dirname "$0")/x11_harness.sh"
+source "$(dirname "$0")/../../harness/x11_harness.sh"
 
 CASE=${1:-}
 TITLE="Kestrovan  object.3ds"

@@ -1,6 +1,6 @@
-# Shell library for tests that drive a real program on an X server of their
-# own. Source it from bash; every step either succeeds or ends the test with
-# "FAIL [step]: why" on standard error and exit status 1.
+# Shell library for the tests and scripts that drive a real program on an X
+# server of their own. Source it from bash; every step either succeeds or ends
+# the run with "FAIL [step]: why" on standard error and exit status 1.
 #
 #   xh_begin NAME                  start a test: work directory, cleanup on exit
 #   xh_step TEXT                   name the step that follows (for messages)
