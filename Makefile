@@ -73,11 +73,14 @@ lint: deps
 	$(FUZZ_CONFIGURE)
 	scripts/lint build/default build/fuzz build/web
 
-# The message fuzzer (clang, libFuzzer, address and undefined-behaviour
-# sanitizers) run over a bounded number of inputs; about a minute here.
+# The message fuzzer (the fuzz preset: clang, libFuzzer, address and
+# undefined-behaviour sanitizers) run over a bounded number of inputs; about a
+# minute here. A build/fuzz made before the fuzzer was a preset (a project of
+# its own in fuzz/) is configured anew.
 FUZZ_RUNS ?= 5000
-FUZZ_CONFIGURE = cmake -S fuzz -B build/fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo
+FUZZ_CONFIGURE = if grep -qs '^CMAKE_HOME_DIRECTORY:INTERNAL=.*/fuzz$$' build/fuzz/CMakeCache.txt; \
+	then rm -rf build/fuzz; fi; cmake --preset fuzz
 fuzz: deps
 	$(FUZZ_CONFIGURE)
-	cmake --build build/fuzz -j $(JOBS)
-	scripts/fuzz build/fuzz/message_fuzzer $(FUZZ_RUNS)
+	cmake --build --preset fuzz -j $(JOBS)
+	scripts/fuzz build/fuzz/fuzz/message_fuzzer $(FUZZ_RUNS)

@@ -5,7 +5,7 @@
 #include "canvas/pixel_buffer.h"
 #include "canvas/scene.h"
 #include "curve/sampler.h"
-#include "export/export_solid.h"
+#include "export/mesh.h"
 
 namespace {
 

@@ -7,6 +7,7 @@
 #include "app/program.h"
 #include "canvas/scene.h"
 #include "platform/standin/headless/headless.h"
+#include "tests/support/scene_reset.h"
 
 namespace {
 

@@ -7,6 +7,7 @@
 #include "canvas/pixel_buffer.h"
 #include "canvas/scene.h"
 #include "curve/sampler.h"
+#include "tests/support/scene_reset.h"
 
 namespace {
 
@@ -32,7 +33,7 @@ BENCHMARK(BM_buffer_fill)->Name("buffer_fill")->Unit(benchmark::kMicrosecond);
 
 void BM_sample_profile_curve(benchmark::State& state) {
     reset_editor_scene();
-    render_frame();  // refresh the mirrors
+    render_frame();  // refresh the float copies
     for (auto _ : state) {
         sample_profile_curve();
         benchmark::ClobberMemory();

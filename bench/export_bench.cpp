@@ -9,9 +9,9 @@
 #include "canvas/frame.h"
 #include "canvas/scene.h"
 #include "curve/sampler.h"
-#include "export/export_solid.h"
-#include "export/file_image.h"
+#include "export/file_3ds.h"
 #include "export/mesh.h"
+#include "tests/support/scene_reset.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 namespace {
 
-Vector3 mirror_of(ScreenPoint p) {
+Vector3 float_copy_of(ScreenPoint p) {
     return Vector3{static_cast<float>(screen_x(p)), static_cast<float>(screen_y(p)), 0.0f};
 }
 
@@ -26,10 +26,10 @@ void render_frame() {
         draw_handle(s.control[i], static_cast<PickId>(PICK_P0 + i));
     }
     for (int i = 0; i < 4; ++i) {
-        control_f[i] = mirror_of(s.control[i]);
+        control_f[i] = float_copy_of(s.control[i]);
     }
-    axis_f[0] = mirror_of(s.axis[0]);
-    axis_f[1] = mirror_of(s.axis[1]);
+    axis_f[0] = float_copy_of(s.axis[0]);
+    axis_f[1] = float_copy_of(s.axis[1]);
     draw_handle(s.axis[0], PICK_AXIS_A);
     draw_handle(s.axis[1], PICK_AXIS_B);
     draw_line_between(s.axis[0], s.axis[1]);

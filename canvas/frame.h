@@ -3,5 +3,5 @@
 
 // Clears the buffer, draws the handles, axis, control legs and curve dots in
 // a fixed order (later writes win where they overlap) and refreshes the
-// single-precision mirrors of the six points.
+// single-precision copies of the six points.
 void render_frame();

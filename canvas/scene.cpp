@@ -15,16 +15,3 @@ void set_point_by_id(std::uint32_t id, ScreenPoint packed) {
     }
     // Any other id names no point; writing it would land past the six slots.
 }
-
-void reset_editor_scene() {
-    editor_scene = INITIAL_SCENE;
-    for (Vector3& v : control_f) {
-        v = Vector3{0.0f, 0.0f, 0.0f};
-    }
-    for (Vector3& v : axis_f) {
-        v = Vector3{0.0f, 0.0f, 0.0f};
-    }
-    drag_active = 0;
-    drag_id = 0;
-    recording_flag = 0;
-}

@@ -1,4 +1,4 @@
-// The editor's scene: six draggable points, their single-precision mirrors,
+// The editor's scene: six draggable points, their single-precision copies,
 // the pick ids that name them and the interaction flags. All state is static.
 #pragma once
 
@@ -50,8 +50,8 @@ constexpr EditorScene INITIAL_SCENE = {
 
 extern EditorScene editor_scene;
 
-// Single-precision mirrors of the points, refreshed by every frame composition.
-// The sampler and the export read only these.
+// Single-precision copies of the points as (x, y, 0), refreshed by every frame
+// composition. The sampler and the export read only these.
 extern Vector3 control_f[4];
 extern Vector3 axis_f[2];
 
@@ -62,6 +62,3 @@ extern std::uint8_t recording_flag;  // 1: the next sampler pass records for exp
 // Stores `packed` into the point the id names: ids 0..3 address the control
 // points, 0xFD and 0xFE the axis endpoints. Any other id is ignored.
 void set_point_by_id(std::uint32_t id, ScreenPoint packed);
-
-// Puts the scene, mirrors and flags back to their start-up values.
-void reset_editor_scene();

@@ -10,6 +10,19 @@ std::uint32_t recorded_count = 0;
 
 namespace {
 
+// Four single-precision lanes evaluated together (SSE or NEON as the target
+// offers). Only element-wise IEEE operations are used, so every lane rounds
+// exactly as the scalar formula would.
+typedef float Float4 __attribute__((vector_size(16), aligned(16)));
+
+struct BezierWeights {
+    Float4 b0, b1, b2, b3;
+};
+
+struct CurvePoints {
+    Float4 x, y, z;
+};
+
 alignas(16) const Float4 ONES = {1.0f, 1.0f, 1.0f, 1.0f};
 alignas(16) const Float4 THREES = {3.0f, 3.0f, 3.0f, 3.0f};
 alignas(16) const Float4 FOURS = {4.0f, 4.0f, 4.0f, 4.0f};
@@ -27,8 +40,6 @@ int round_to_pixel(float v) {
     return static_cast<int>(std::nearbyint(v));
 }
 
-}  // namespace
-
 // Every operation is single precision, in exactly this order.
 BezierWeights bezier_basis_x4(Float4 t) {
     const Float4 u = ONES - t;
@@ -42,8 +53,9 @@ BezierWeights bezier_basis_x4(Float4 t) {
     return w;
 }
 
-// The terms are summed in two pairs; z in the reverse order. Every control
-// point has z = 0, so z is always 0.
+// Reads the control points' float copies control_f[0..3]. The terms are summed
+// in two pairs; z in the reverse order. Every control point has z = 0, so z is
+// always 0.
 CurvePoints bezier_point_x4(Float4 b0, Float4 b1, Float4 b2, Float4 b3) {
     const Vector3* p = control_f;
     CurvePoints c;
@@ -52,6 +64,8 @@ CurvePoints bezier_point_x4(Float4 b0, Float4 b1, Float4 b2, Float4 b3) {
     c.z = (splat(p[3].z) * b3 + splat(p[2].z) * b2) + (splat(p[1].z) * b1 + splat(p[0].z) * b0);
     return c;
 }
+
+}  // namespace
 
 void sample_profile_curve() {
     const Float4 step = splat(SAMPLE_STEP);

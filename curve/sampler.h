@@ -21,23 +21,6 @@ struct ProfileStore {
 extern ProfileStore profile_store;
 extern std::uint32_t recorded_count;
 
-// Four single-precision lanes evaluated together (SSE or NEON as the target
-// offers). Only element-wise IEEE operations are used, so every lane rounds
-// exactly as the scalar formula would.
-typedef float Float4 __attribute__((vector_size(16), aligned(16)));
-
-struct BezierWeights {
-    Float4 b0, b1, b2, b3;
-};
-
-struct CurvePoints {
-    Float4 x, y, z;
-};
-
-BezierWeights bezier_basis_x4(Float4 t);
-// Reads the control-point mirrors control_f[0..3].
-CurvePoints bezier_point_x4(Float4 b0, Float4 b1, Float4 b2, Float4 b3);
-
 // One pass over the profile: plots 20 white dots and, if recording_flag is 1,
 // records the samples in profile_store and sets recorded_count to 20. Always
 // leaves recording_flag at 0.

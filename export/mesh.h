@@ -1,6 +1,7 @@
 // The solid of revolution: the recorded profile turned about the axis
 // direction into rings of vertices, and the triangles that join neighbouring
-// rings all the way round. All working areas are static.
+// rings all the way round; and the export that writes it. All working areas
+// are static.
 #pragma once
 
 #include <cstdint>
@@ -57,31 +58,10 @@ extern RingBuffer ring_buffer;
 extern FaceList face_list;
 extern std::uint32_t face_count;
 
-// Nine floats m0..m8, three rows of three. A point p becomes
-// (p.x*m0 + p.y*m3 + p.z*m6, p.x*m1 + p.y*m4 + p.z*m7, p.x*m2 + p.y*m5 + p.z*m8).
-struct RotationMatrix {
-    float m[9];
-};
-
-// b - a, normalised. Differences and length are worked out in double from
-// the float inputs; the results are stored as floats.
-Vector3 axis_direction(const Vector3& a, const Vector3& b);
-
-// Scales v to unit length (length in double). A zero vector stays zero.
-void normalize_vector(Vector3& v);
-
-// Rotation about `axis` with c in the cosine role and s in the sine role,
-// every entry worked out in double from the float inputs and stored as float.
-void axis_rotation_matrix(const Vector3& axis, float c, float s, RotationMatrix& rotation);
-
-// Rotates `count` samples into `out`, in single precision.
-void transform_ring(const RotationMatrix& rotation, const Vector3* samples, int count,
-                    Vector3* out);
-
-// Fills face_list with the triangles joining `ring_count` rings of
-// RING_SAMPLES vertices, the last ring back to ring 0, and sets face_count.
-// A ring count the working areas or 16-bit indices cannot hold gives no faces.
-void build_faces(int ring_count);
-
 // Axis, rings and faces from axis_f and the recorded profile, in memory only.
 void build_solid_mesh();
+
+// The export behind the Tab key: builds the mesh, then writes it as
+// "object.3ds" with write_3ds_image. Never fails loudly: a file that cannot be
+// written is skipped and the previous one stays.
+void export_solid();

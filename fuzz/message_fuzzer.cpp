@@ -41,10 +41,11 @@
 #include "canvas/pixel_buffer.h"
 #include "canvas/scene.h"
 #include "curve/sampler.h"
-#include "export/file_image.h"
+#include "export/file_3ds.h"
 #include "export/mesh.h"
 #include "platform/standin/headless/headless.h"
 #include "tests/support/file_faults.h"
+#include "tests/support/scene_reset.h"
 
 namespace {
 

@@ -1,7 +1,8 @@
 // The Windows API as the program uses it. On Windows this is the real
 // <windows.h>; everywhere else it is our stand-in with the same names, types
-// and constants, backed by a POSIX file layer and one of two window back ends
-// (SDL2 for a real window, headless for tests).
+// and constants (platform/standin/), backed by a POSIX file layer and one of
+// three window back ends: SDL2 for a real window, the browser's canvas, and
+// headless for tests.
 #pragma once
 
 #ifdef _WIN32

@@ -11,6 +11,7 @@
 #include "canvas/pixel_buffer.h"
 #include "canvas/scene.h"
 #include "platform/standin/web/web_present.h"
+#include "tests/support/scene_reset.h"
 
 namespace {
 

@@ -22,10 +22,10 @@
 
 #include "platform/standin/windows_standin.h"
 
-// A window with a caption has a border of WINDOW_BORDER pixels on every side
-// and a caption bar of WINDOW_CAPTION pixels above the client area.
-constexpr int WINDOW_BORDER = 3;
-constexpr int WINDOW_CAPTION = 19;
+// A window with a caption has a border of BORDER_WIDTH pixels on every side
+// and a caption bar CAPTION_HEIGHT pixels high above the client area.
+constexpr int BORDER_WIDTH = 3;
+constexpr int CAPTION_HEIGHT = 19;
 
 // As the default posted-message limit on Windows: posting to a full queue fails.
 constexpr int MESSAGE_QUEUE_CAPACITY = 10000;
@@ -42,9 +42,6 @@ struct FrameImage {
 
 // ---- Windows' input conventions, for every back end ------------------------------
 
-// Mouse-key state flag carried by WM_LBUTTONDOWN's wparam (MK_LBUTTON).
-constexpr WPARAM MOUSE_KEY_LEFT_BUTTON = 0x0001;
-
 // A keystroke as Windows delivers it: a system key while Alt is held and for
 // F10; lparam holds the repeat count 1, then the context code (Alt held), the
 // previous key state and the transition state.
@@ -53,7 +50,6 @@ struct Keystroke {
     LPARAM lparam;
 };
 constexpr Keystroke keystroke(int virtual_key, bool pressed, bool repeat, bool alt) {
-    constexpr int VK_F10 = 0x79;
     const bool system = alt || virtual_key == VK_F10;
     LPARAM lparam = 1;
     lparam |= alt ? LPARAM{1} << 29 : 0;
@@ -93,16 +89,10 @@ int backend_message_box(const char* text, const char* caption, UINT type);
 // ---- Provided by the core -----------------------------------------------------
 
 // Posts a message for the window at the end of the queue. False when there
-// is no window or the queue is full.
+// is no window or the queue is full. A WM_MOUSEMOVE replaces a pending move
+// when that move is the last message waiting, so input is never reordered and
+// the newest position always wins.
 bool post_window_message(UINT message, WPARAM wparam, LPARAM lparam);
-
-// Posts a WM_MOUSEMOVE with the packed client position. A new move replaces a
-// pending move only when that move is the last message waiting, so input is
-// never reordered and the newest position always wins.
-bool post_mouse_move(LPARAM position);
-
-// The window while it exists, else null.
-HWND current_window();
 
 // Messages waiting (the quit request not counted).
 int queued_message_count();

@@ -1,5 +1,7 @@
 // The message calls of the stand-in: one queue of fixed capacity for the one
-// window, the quit request, keyboard translation and dispatch.
+// window, the quit request and keyboard translation. The window side
+// (window_core.cpp) tells the queue which window its messages are for and
+// dispatches them; the queue knows nothing else of it.
 #include "platform/standin/backend.h"
 #include "platform/standin/window_core.h"
 
@@ -12,14 +14,14 @@ int queue_count;
 bool quit_pending;
 int quit_code;
 DWORD message_clock;  // rises with every post; stamped as the message time
+HWND queue_window;    // the window the messages are for; null while there is none
 
 MSG& queued(int position) {
     return queue[(queue_head + position) % MESSAGE_QUEUE_CAPACITY];
 }
 
 bool post(UINT message, WPARAM wparam, LPARAM lparam, bool at_front) {
-    const HWND window = current_window();
-    if (window == nullptr || queue_count == MESSAGE_QUEUE_CAPACITY) {
+    if (queue_window == nullptr || queue_count == MESSAGE_QUEUE_CAPACITY) {
         return false;
     }
     if (at_front) {
@@ -27,7 +29,7 @@ bool post(UINT message, WPARAM wparam, LPARAM lparam, bool at_front) {
     }
     MSG& slot = at_front ? queue[queue_head] : queued(queue_count);
     slot = MSG{};
-    slot.hwnd = window;
+    slot.hwnd = queue_window;
     slot.message = message;
     slot.wParam = wparam;
     slot.lParam = lparam;
@@ -68,13 +70,13 @@ struct TypedKey {
     BYTE key;
     char character;
 };
-constexpr TypedKey TYPED_KEYS[] = {
-    {VK_BACK, '\b'}, {VK_TAB, '\t'}, {VK_RETURN, '\r'}, {VK_ESCAPE, '\x1B'}, {VK_SPACE, ' '},
-    {0x6A, '*'},     {0x6B, '+'},    {0x6D, '-'},       {0x6E, '.'},         {0x6F, '/'},
-    {0xBA, ';'},     {0xBB, '='},    {0xBC, ','},       {0xBD, '-'},         {0xBE, '.'},
-    {0xBF, '/'},     {0xC0, '`'},    {0xDB, '['},       {0xDC, '\\'},        {0xDD, ']'},
-    {0xDE, '\''}};
-constexpr WPARAM NUMPAD_0 = 0x60;
+constexpr TypedKey TYPED_KEYS[] = {{VK_BACK, '\b'},     {VK_TAB, '\t'},      {VK_RETURN, '\r'},
+                                   {VK_ESCAPE, '\x1B'}, {VK_SPACE, ' '},     {VK_MULTIPLY, '*'},
+                                   {VK_ADD, '+'},       {VK_SUBTRACT, '-'},  {VK_DECIMAL, '.'},
+                                   {VK_DIVIDE, '/'},    {VK_OEM_1, ';'},     {VK_OEM_PLUS, '='},
+                                   {VK_OEM_COMMA, ','}, {VK_OEM_MINUS, '-'}, {VK_OEM_PERIOD, '.'},
+                                   {VK_OEM_2, '/'},     {VK_OEM_3, '`'},     {VK_OEM_4, '['},
+                                   {VK_OEM_5, '\\'},    {VK_OEM_6, ']'},     {VK_OEM_7, '\''}};
 
 // The character a key types, or 0 for none.
 WPARAM character_of_key(WPARAM key) {
@@ -84,8 +86,8 @@ WPARAM character_of_key(WPARAM key) {
     if (key >= 'A' && key <= 'Z') {
         return key - 'A' + 'a';
     }
-    if (key >= NUMPAD_0 && key <= NUMPAD_0 + 9) {
-        return key - NUMPAD_0 + '0';
+    if (key >= VK_NUMPAD0 && key <= VK_NUMPAD9) {
+        return key - VK_NUMPAD0 + '0';
     }
     for (const TypedKey& typed : TYPED_KEYS) {
         if (typed.key == key) {
@@ -97,9 +99,14 @@ WPARAM character_of_key(WPARAM key) {
 
 }  // namespace
 
-// ---- Shared with the window side and the back ends ------------------------------
+// ---- Told by the window side --------------------------------------------------------
+
+void queue_messages_for(HWND window) {
+    queue_window = window;
+}
 
 void discard_window_messages() {
+    queue_window = nullptr;
     queue_head = 0;
     queue_count = 0;
 }
@@ -111,19 +118,18 @@ void reset_message_queue() {
     message_clock = 0;
 }
 
-bool post_window_message(UINT message, WPARAM wparam, LPARAM lparam) {
-    return post(message, wparam, lparam, false);
-}
+// ---- For the back ends ---------------------------------------------------------------
 
-bool post_mouse_move(LPARAM position) {
-    if (current_window() != nullptr && queue_count > 0 &&
+bool post_window_message(UINT message, WPARAM wparam, LPARAM lparam) {
+    if (message == WM_MOUSEMOVE && queue_window != nullptr && queue_count > 0 &&
         queued(queue_count - 1).message == WM_MOUSEMOVE) {
         MSG& last = queued(queue_count - 1);
-        last.lParam = position;
+        last.wParam = wparam;
+        last.lParam = lparam;
         last.time = ++message_clock;
         return true;
     }
-    return post(WM_MOUSEMOVE, 0, position, false);
+    return post(message, wparam, lparam, false);
 }
 
 int queued_message_count() {
@@ -162,13 +168,6 @@ BOOL TranslateMessage(const MSG* msg) {
         post(msg->message == WM_KEYDOWN ? WM_CHAR : WM_SYSCHAR, character, msg->lParam, true);
     }
     return TRUE;
-}
-
-LRESULT DispatchMessageA(const MSG* msg) {
-    if (msg == nullptr || !is_live_window(msg->hwnd)) {
-        return 0;
-    }
-    return call_window_procedure(msg->hwnd, msg->message, msg->wParam, msg->lParam);
 }
 
 void PostQuitMessage(int exit_code) {

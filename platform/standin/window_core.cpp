@@ -1,7 +1,8 @@
 // The user-interface, GDI and process calls of the stand-in: the one window
-// class, the one window, default processing and presentation checks. The
-// message queue is in message_queue.cpp. Arguments the stand-in does not
-// support make a call return its documented failure value and do nothing.
+// class, the one window, dispatch, default processing and presentation
+// checks. The message queue is in message_queue.cpp. Arguments the stand-in
+// does not support make a call return its documented failure value and do
+// nothing.
 #include <algorithm>
 #include <cstring>
 
@@ -54,24 +55,14 @@ RECT frame_of(DWORD style) {
     if ((style & WS_CAPTION) != WS_CAPTION) {
         return RECT{0, 0, 0, 0};
     }
-    return RECT{-WINDOW_BORDER, -(WINDOW_BORDER + WINDOW_CAPTION), WINDOW_BORDER, WINDOW_BORDER};
+    return RECT{-BORDER_WIDTH, -(BORDER_WIDTH + CAPTION_HEIGHT), BORDER_WIDTH, BORDER_WIDTH};
 }
-
-}  // namespace
-
-// ---- Shared with the message queue ------------------------------------------
 
 bool is_live_window(HWND handle) {
     return window.alive && handle == handle_of<HWND>(window_object);
 }
 
-LRESULT call_window_procedure(HWND handle, UINT message, WPARAM wparam, LPARAM lparam) {
-    return class_procedure(handle, message, wparam, lparam);
-}
-
-HWND current_window() {
-    return window.alive ? handle_of<HWND>(window_object) : nullptr;
-}
+}  // namespace
 
 void reset_window_system() {
     class_name[0] = '\0';
@@ -154,6 +145,7 @@ HWND CreateWindowExA(DWORD ex_style, LPCSTR class_name_or_atom, LPCSTR window_na
     }
     window = WindowRecord{true, false, false, client_width, client_height};
     const HWND handle = handle_of<HWND>(window_object);
+    queue_messages_for(handle);
     if (class_procedure(handle, WM_CREATE, 0, 0) == -1) {
         DestroyWindow(handle);
         return nullptr;
@@ -205,6 +197,13 @@ LRESULT DefWindowProcA(HWND handle, UINT message, WPARAM wparam, LPARAM /*lparam
         class_procedure(handle, WM_CLOSE, 0, 0);
     }
     return 0;
+}
+
+LRESULT DispatchMessageA(const MSG* msg) {
+    if (msg == nullptr || !is_live_window(msg->hwnd)) {
+        return 0;
+    }
+    return class_procedure(msg->hwnd, msg->message, msg->wParam, msg->lParam);
 }
 
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {

@@ -136,21 +136,60 @@ constexpr DWORD WS_CAPTION = 0x00C00000;
 constexpr DWORD WS_SYSMENU = 0x00080000;
 constexpr DWORD WS_MINIMIZEBOX = 0x00020000;
 
+// Virtual-key codes. Letters and digits are their upper-case ASCII codes.
 constexpr int VK_BACK = 0x08;
 constexpr int VK_TAB = 0x09;
 constexpr int VK_RETURN = 0x0D;
 constexpr int VK_SHIFT = 0x10;
 constexpr int VK_CONTROL = 0x11;
 constexpr int VK_MENU = 0x12;
+constexpr int VK_PAUSE = 0x13;
+constexpr int VK_CAPITAL = 0x14;
 constexpr int VK_ESCAPE = 0x1B;
 constexpr int VK_SPACE = 0x20;
+constexpr int VK_PRIOR = 0x21;
+constexpr int VK_NEXT = 0x22;
+constexpr int VK_END = 0x23;
+constexpr int VK_HOME = 0x24;
 constexpr int VK_LEFT = 0x25;
 constexpr int VK_UP = 0x26;
 constexpr int VK_RIGHT = 0x27;
 constexpr int VK_DOWN = 0x28;
+constexpr int VK_SNAPSHOT = 0x2C;
+constexpr int VK_INSERT = 0x2D;
 constexpr int VK_DELETE = 0x2E;
+constexpr int VK_LWIN = 0x5B;
+constexpr int VK_RWIN = 0x5C;
+constexpr int VK_APPS = 0x5D;
+constexpr int VK_NUMPAD0 = 0x60;
+constexpr int VK_NUMPAD1 = 0x61;
+constexpr int VK_NUMPAD9 = 0x69;
+constexpr int VK_MULTIPLY = 0x6A;
+constexpr int VK_ADD = 0x6B;
+constexpr int VK_SUBTRACT = 0x6D;
+constexpr int VK_DECIMAL = 0x6E;
+constexpr int VK_DIVIDE = 0x6F;
 constexpr int VK_F1 = 0x70;
 constexpr int VK_F4 = 0x73;
+constexpr int VK_F10 = 0x79;
+constexpr int VK_F13 = 0x7C;
+constexpr int VK_NUMLOCK = 0x90;
+constexpr int VK_SCROLL = 0x91;
+// The punctuation keys of a US layout.
+constexpr int VK_OEM_1 = 0xBA;  // ;
+constexpr int VK_OEM_PLUS = 0xBB;
+constexpr int VK_OEM_COMMA = 0xBC;
+constexpr int VK_OEM_MINUS = 0xBD;
+constexpr int VK_OEM_PERIOD = 0xBE;
+constexpr int VK_OEM_2 = 0xBF;  // /
+constexpr int VK_OEM_3 = 0xC0;  // `
+constexpr int VK_OEM_4 = 0xDB;  // [
+constexpr int VK_OEM_5 = 0xDC;  // backslash
+constexpr int VK_OEM_6 = 0xDD;  // ]
+constexpr int VK_OEM_7 = 0xDE;  // '
+
+// Mouse-key state flag of mouse messages' wparam.
+constexpr WPARAM MK_LBUTTON = 0x0001;
 
 constexpr int SW_HIDE = 0;
 constexpr int SW_SHOW = 5;

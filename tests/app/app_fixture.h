@@ -18,6 +18,7 @@
 #include "canvas/scene.h"
 #include "platform/standin/headless/headless.h"
 #include "tests/support/call_record.h"
+#include "tests/support/scene_reset.h"
 
 class AppTest : public ::testing::Test {
   protected:

@@ -1,12 +1,14 @@
 // Keys, picking and dragging: the window procedure on its own, and a whole
 // drag-and-export session through the real loop.
 #include <algorithm>
+#include <cmath>
 
 #include "app_fixture.h"
 #include "canvas/frame.h"
 #include "canvas/pixel_buffer.h"
-#include "curve/sampler.h"
-#include "export/export_solid.h"
+#include "export/mesh.h"
+#include "tests/export/export_test_support.h"
+#include "tests/support/mesh_file_check.h"
 
 namespace {
 
@@ -128,15 +130,19 @@ TEST_F(InputTest, VisiblePartOfBsSquareOverAsDragsB) {
 }
 
 TEST_F(InputTest, PressOutsideTheBufferIsIgnored) {
+    // Read as buffer indices, the columns past either edge wrap onto a handle
+    // further down: (1285, 19) onto P0's square at (5, 20), (-160, 49) onto
+    // A's at (96, 100), (1777, 90) onto P2's at (497, 91). Only the bounds
+    // check keeps them from selecting.
     press(497, 91);  // dragging P2
     for (const LPARAM position :
-         {at(1280, 10), at(10, 1024), at(-1, 10), at(10, -1), static_cast<LPARAM>(0xFFFFFFFFu)}) {
+         {at(1285, 19), at(10, 1024), at(-160, 49), at(10, -1), static_cast<LPARAM>(0xFFFFFFFFu)}) {
         send(WM_LBUTTONDOWN, 0, position);
         EXPECT_EQ(drag_active, 1u);
         EXPECT_EQ(drag_id, static_cast<std::uint32_t>(PICK_P2));
     }
     release(0, 0);
-    send(WM_LBUTTONDOWN, 0, at(2000, 3000));
+    send(WM_LBUTTONDOWN, 0, at(1777, 90));
     EXPECT_EQ(drag_active, 0u);
 }
 
@@ -170,10 +176,7 @@ TEST_F(InputTest, TabWritesTheFileEvenWithACollapsedAxis) {
     set_point_by_id(PICK_AXIS_B, INITIAL_SCENE.axis[0]);
     render_frame();
     send(WM_KEYDOWN, VK_TAB, 0);
-    const std::vector<std::uint8_t> bytes = read_file("object.3ds");
-    ASSERT_GE(bytes.size(), 6u);
-    EXPECT_EQ(bytes[0], 0x4D);
-    EXPECT_EQ(bytes[1], 0x4D);
+    expect_mesh_file(read_file("object.3ds"), MESH_VERTICES, MESH_FACES);
     EXPECT_EQ(recording_flag, 0u);
 }
 
@@ -222,18 +225,46 @@ TEST_F(InputTest, DragAndExportThroughTheRunningProgram) {
     const std::vector<std::uint8_t> written = read_file("object.3ds");
     ASSERT_FALSE(written.empty());
 
-    // The last frame shown is the resulting scene, and the file is the export
-    // of that scene made here directly.
-    render_frame();
+    // The last frame shown has the moved squares at their new places: along a
+    // row and the left column of each, clear of the lines, the colour covers
+    // exactly columns x-5..x-1 and rows y-2..y+2. The background is where
+    // they were.
     const std::vector<std::uint32_t>& shown = headless::observed().last_frame;
-    for (int i = 0; i < FRAME_PIXELS; ++i) {
-        ASSERT_EQ(shown[i], pixel_buffer.words[i] & 0x00FFFFFFu) << "pixel " << i;
-    }
-    std::filesystem::remove("object.3ds");
-    recording_flag = 1;
-    sample_profile_curve();
-    export_solid();
-    EXPECT_EQ(read_file("object.3ds"), written);
+    ASSERT_EQ(shown.size(), static_cast<std::size_t>(FRAME_PIXELS));
+    const auto shown_at = [&shown](int x, int y) { return shown[y * FRAME_WIDTH + x]; };
+    const auto expect_square = [&shown_at](int x, int y, int row, std::uint32_t colour) {
+        for (int column = x - 6; column <= x; ++column) {
+            EXPECT_EQ(shown_at(column, row) == colour, column >= x - 5 && column < x)
+                << column << "," << row;
+        }
+        for (int r = y - 3; r <= y + 3; ++r) {
+            EXPECT_EQ(shown_at(x - 5, r) == colour, r >= y - 2 && r <= y + 2) << x - 5 << "," << r;
+        }
+    };
+    expect_square(640, 480, 478, CONTROL_HANDLE_COLOUR);           // P2
+    expect_square(900, 800, 802, AXIS_HANDLE_COLOUR);              // B
+    EXPECT_EQ(shown_at(497, 90), BACKGROUND_WORD & 0x00FFFFFFu);   // P2's old square
+    EXPECT_EQ(shown_at(397, 400), BACKGROUND_WORD & 0x00FFFFFFu);  // B's
+
+    // The file holds that scene's solid. Ring 5 is turned by 90 - 5 * 18 = 0
+    // degrees: the profile itself, whose sample 9 (t = 1/2) is
+    // (P0 + 3 P1 + 3 P2 + P3) / 8 and whose sample 19 is P3. Ring 15 is
+    // turned half round the axis direction k (A to B): P3 becomes
+    // 2 (k . P3) k - P3.
+    expect_mesh_file(written, MESH_VERTICES, MESH_FACES);
+    const auto expect_vertex = [&written](int ring, int sample, double x, double y, double z) {
+        const std::size_t at = 33 + 12 * static_cast<std::size_t>(ring * 20 + sample);
+        EXPECT_NEAR(float_at(written, at), x, 0.01) << "ring " << ring << " sample " << sample;
+        EXPECT_NEAR(float_at(written, at + 4), y, 0.01) << "ring " << ring << " sample " << sample;
+        EXPECT_NEAR(float_at(written, at + 8), z, 0.01) << "ring " << ring << " sample " << sample;
+    };
+    expect_vertex(5, 9, (10 + 3 * 40 + 3 * 640 + 600) / 8.0, (20 + 3 * 400 + 3 * 480 + 700) / 8.0,
+                  0);
+    expect_vertex(5, 19, 600, 700, 0);
+    const double kx = 800 / std::hypot(800.0, 700.0);
+    const double ky = 700 / std::hypot(800.0, 700.0);
+    const double along = kx * 600 + ky * 700;
+    expect_vertex(15, 19, 2 * along * kx - 600, 2 * along * ky - 700, 0);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "canvas/frame.h"
 #include "canvas/pixel_buffer.h"
 #include "canvas/scene.h"
+#include "tests/support/scene_reset.h"
 
 namespace {
 
@@ -37,7 +38,7 @@ TEST_F(FrameTest, InitialSceneHasTheExpectedWordHistogram) {
     EXPECT_EQ(pixel_at(600, 700), CURVE_DOT_WORD);
 }
 
-TEST_F(FrameTest, MirrorsFollowTheSignedPoints) {
+TEST_F(FrameTest, FloatCopiesFollowTheSignedPoints) {
     set_point_by_id(1, make_screen_point(-7, 30000));
     set_point_by_id(PICK_AXIS_B, make_screen_point(1279, -1));
     render_frame();

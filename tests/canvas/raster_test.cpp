@@ -11,6 +11,7 @@
 #include "canvas/raster.h"
 #include "canvas/scene.h"
 #include "curve/sampler.h"
+#include "tests/support/scene_reset.h"
 
 namespace {
 

@@ -11,6 +11,7 @@
 #include "canvas/raster.h"
 #include "canvas/scene.h"
 #include "curve/sampler.h"
+#include "tests/support/scene_reset.h"
 
 namespace {
 
@@ -65,7 +66,7 @@ void set_controls(const int xy[4][2]) {
     }
 }
 
-// Composes a frame (which refreshes the mirrors) and records one pass.
+// Composes a frame (which refreshes the float copies) and records one pass.
 void record_current_scene() {
     render_frame();
     recording_flag = 1;
@@ -118,7 +119,7 @@ TEST_F(SamplerTest, SecondSceneSamplesMatchTheScalarReferenceBitForBit) {
 
 TEST_F(SamplerTest, InitialSceneDotsLandOnTheExpectedPixelsInOrder) {
     clear_frame();
-    render_frame();  // refresh the mirrors
+    render_frame();  // refresh the float copies
     clear_frame();
     sample_profile_curve();
     const int expected[20][2] = {{18, 72},   {31, 115},  {50, 150},  {73, 178},  {101, 201},

@@ -11,7 +11,7 @@
 
 #include "canvas/frame.h"
 #include "curve/sampler.h"
-#include "export/export_solid.h"
+#include "export/mesh.h"
 
 EditorScene off_axis_scene() {
     EditorScene scene = INITIAL_SCENE;

@@ -14,7 +14,7 @@
 EditorScene off_axis_scene();
 
 // Everything the Tab key does before the export: the scene is composed (which
-// refreshes the float mirrors) and the profile is recorded.
+// refreshes the float copies) and the profile is recorded.
 void record_scene(const EditorScene& scene);
 
 // record_scene followed by the export.

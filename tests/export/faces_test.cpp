@@ -19,7 +19,7 @@ static void PrintTo(const Face& f, std::ostream* os) {
 namespace {
 
 TEST(Faces, EmissionOrderAtTheStartAndAroundTheClosingStrip) {
-    build_faces(RING_COUNT);
+    build_solid_mesh();
     ASSERT_EQ(face_count, static_cast<std::uint32_t>(MESH_FACES));
     ASSERT_EQ(face_count, 760u);
     const Face* f = face_list.faces;
@@ -38,7 +38,7 @@ TEST(Faces, EmissionOrderAtTheStartAndAroundTheClosingStrip) {
 // open ends) belong to one triangle. A triangle wound the other way round
 // would walk some edge twice in the same direction.
 TEST(Faces, EveryInnerEdgeIsWalkedOnceEachWay) {
-    build_faces(RING_COUNT);
+    build_solid_mesh();
     std::map<std::pair<int, int>, int> directed;
     for (std::uint32_t n = 0; n < face_count; ++n) {
         const Face& f = face_list.faces[n];

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "export/file_image.h"
+#include "export/file_3ds.h"
 #include "export/mesh.h"
 #include "export_test_support.h"
 #include "tests/support/mesh_file_check.h"

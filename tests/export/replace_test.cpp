@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "canvas/scene.h"
-#include "export/export_solid.h"
+#include "export/mesh.h"
 #include "export/replace_file.h"
 #include "export_test_support.h"
 #include "platform/windows_api.h"

@@ -16,6 +16,7 @@
 #include "tests/app/app_fixture.h"
 #include "tests/export/export_test_support.h"
 #include "tests/support/mesh_file_check.h"
+#include "tests/support/scene_reset.h"
 
 namespace {
 

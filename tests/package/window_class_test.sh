@@ -4,7 +4,7 @@
 # (and its icon). The program is the one unpacked from the Debian package.
 #
 # Environment: OUT (where package_test.sh make_deb unpacked the package).
-source "$(dirname "$0")/../x11/x11_harness.sh"
+source "$(dirname "$0")/../../harness/x11_harness.sh"
 
 root=$OUT/deb/root
 entry=$root/usr/share/applications/io.github.kestrovan.Kestrovan.desktop

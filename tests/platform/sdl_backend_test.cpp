@@ -62,6 +62,11 @@ bool dropped(const SDL_Event& event) {
     return translate(event).message == WM_NULL;
 }
 
+// The virtual-key code a press of the key carries, 0 for a key that has none.
+int virtual_key_for(SDL_Keycode key) {
+    return static_cast<int>(translate(key_event(SDL_KEYDOWN, key)).wparam);
+}
+
 TEST(SdlKeys, KeysGetTheirWindowsVirtualKeyCodes) {
     EXPECT_EQ(virtual_key_for(SDLK_TAB), VK_TAB);
     EXPECT_EQ(virtual_key_for(SDLK_ESCAPE), VK_ESCAPE);
@@ -112,7 +117,7 @@ TEST(SdlKeys, PressRepeatAndReleaseBecomeKeyMessages) {
 TEST(SdlMouse, LeftButtonAndMovesCarryThePackedClientPosition) {
     const InputMessage press = translate(button_event(SDL_MOUSEBUTTONDOWN, 495, 88));
     EXPECT_EQ(press.message, WM_LBUTTONDOWN);
-    EXPECT_EQ(press.wparam, MOUSE_KEY_LEFT_BUTTON);
+    EXPECT_EQ(press.wparam, MK_LBUTTON);
     EXPECT_EQ(press.lparam, 495 | (88 << 16));
 
     const InputMessage release = translate(button_event(SDL_MOUSEBUTTONUP, 1279, 1023));
@@ -122,7 +127,7 @@ TEST(SdlMouse, LeftButtonAndMovesCarryThePackedClientPosition) {
 
     const InputMessage move = translate(motion_event(0, 0));
     EXPECT_EQ(move.message, WM_MOUSEMOVE);
-    EXPECT_EQ(move.message, WM_MOUSEMOVE);
+    EXPECT_EQ(move.wparam, 0u);
     EXPECT_EQ(move.lparam, 0);
     EXPECT_EQ(translate(motion_event(1279, 0)).lparam, 1279);
     EXPECT_EQ(translate(motion_event(0, 1023)).lparam, 1023 << 16);
@@ -265,9 +270,7 @@ class SdlBackEnd : public ::testing::Test {
     }
 
     void TearDown() override {
-        if (current_window() != nullptr) {
-            DestroyWindow(current_window());
-        }
+        DestroyWindow(window);  // fails harmlessly once the window is gone
         reset_window_system();
     }
 
@@ -346,7 +349,7 @@ TEST_F(SdlBackEnd, QuitEventClosesTheWindowThroughDefaultProcessing) {
         messages.push_back(msg.message);
     }
     EXPECT_EQ(messages, (std::vector<UINT>{WM_CLOSE, WM_DESTROY}));
-    EXPECT_EQ(current_window(), nullptr);
+    EXPECT_EQ(GetDC(window), nullptr);
 }
 
 TEST_F(SdlBackEnd, PresentShowsTheImageColoursInTheWindow) {

@@ -193,7 +193,7 @@ TEST_F(WindowSystemTest, CloseDestroysAtOnceAndLaterDestroysFailHarmlessly) {
     // Default processing destroyed the window; WM_DESTROY arrived inside that call.
     EXPECT_EQ(heard, (std::vector<UINT>{WM_CREATE, WM_CLOSE, WM_DESTROY}));
     EXPECT_FALSE(headless::observed().window.exists);
-    EXPECT_EQ(current_window(), nullptr);
+    EXPECT_EQ(GetDC(window), nullptr);
 
     EXPECT_FALSE(DestroyWindow(window));
     EXPECT_EQ(GetDC(window), nullptr);
@@ -222,13 +222,13 @@ TEST_F(WindowSystemTest, AltF4IsACloseRequestOtherSystemKeysAreNot) {
 
 TEST_F(WindowSystemTest, MouseMovesCoalesceOnlyAsTheLastMessageWaiting) {
     ASSERT_NE(make_window(), nullptr);
-    post_mouse_move(0x00010001);
-    post_mouse_move(0x00020002);  // replaces the move before it
+    post_window_message(WM_MOUSEMOVE, 0, 0x00010001);
+    post_window_message(WM_MOUSEMOVE, 0, 0x00020002);  // replaces the move before it
     post_window_message(WM_LBUTTONDOWN, 0, 0x00020002);
-    post_mouse_move(0x00030003);
+    post_window_message(WM_MOUSEMOVE, 0, 0x00030003);
     post_window_message(WM_LBUTTONUP, 0, 0x00030003);
-    post_mouse_move(0x00040004);
-    post_mouse_move(0x00050005);
+    post_window_message(WM_MOUSEMOVE, 0, 0x00040004);
+    post_window_message(WM_MOUSEMOVE, 0, 0x00050005);
 
     std::vector<std::pair<UINT, LPARAM>> seen;
     MSG msg{};
@@ -243,19 +243,20 @@ TEST_F(WindowSystemTest, MouseMovesCoalesceOnlyAsTheLastMessageWaiting) {
 }
 
 TEST_F(WindowSystemTest, FullQueueRefusesPostsAndFiltersAreRefused) {
-    ASSERT_NE(make_window(), nullptr);
+    const HWND window = make_window();
+    ASSERT_NE(window, nullptr);
     for (int i = 0; i < MESSAGE_QUEUE_CAPACITY; ++i) {
         ASSERT_TRUE(post_window_message(WM_KEYDOWN, static_cast<WPARAM>(i), 0));
     }
     EXPECT_FALSE(post_window_message(WM_KEYUP, 0, 0));
-    EXPECT_FALSE(post_mouse_move(0));
+    EXPECT_FALSE(post_window_message(WM_MOUSEMOVE, 0, 0));
 
     // Filters by window or message range are not supported: the calls fail
     // and leave the queue as it was.
     MSG msg{};
     EXPECT_FALSE(PeekMessageA(&msg, nullptr, WM_KEYDOWN, WM_KEYDOWN, PM_REMOVE));
-    EXPECT_FALSE(PeekMessageA(&msg, current_window(), 0, 0, PM_REMOVE));
-    EXPECT_EQ(GetMessageA(&msg, current_window(), 0, 0), -1);
+    EXPECT_FALSE(PeekMessageA(&msg, window, 0, 0, PM_REMOVE));
+    EXPECT_EQ(GetMessageA(&msg, window, 0, 0), -1);
     EXPECT_EQ(GetMessageA(&msg, nullptr, WM_KEYDOWN, WM_KEYUP), -1);
     EXPECT_EQ(queued_message_count(), MESSAGE_QUEUE_CAPACITY);
 
@@ -317,12 +318,13 @@ TEST_F(WindowSystemTest, ExitHandsControlBackAndAReturnIsNotAnExit) {
     EXPECT_EQ(headless::run_until_exit([] { ExitProcess(5); }), std::optional<UINT>(5u));
     EXPECT_EQ(headless::run_until_exit([] {}), std::nullopt);
     // A run past the frame limit stops instead of hanging.
-    ASSERT_NE(make_window(1, 1), nullptr);
+    const HWND window = make_window(1, 1);
+    ASSERT_NE(window, nullptr);
     headless::settings().frame_limit = 2;
     const std::uint32_t pixel = 0;
     BITMAPINFO info{};
     info.bmiHeader = {sizeof(BITMAPINFOHEADER), 1, -1, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    const HDC dc = GetDC(current_window());
+    const HDC dc = GetDC(window);
     auto present = [&] {
         StretchDIBits(dc, 0, 0, 1, 1, 0, 0, 1, 1, &pixel, &info, DIB_RGB_COLORS, SRCCOPY);
     };

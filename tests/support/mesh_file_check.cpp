@@ -5,7 +5,7 @@
 #include <cmath>
 #include <sstream>
 
-#include "export/file_image.h"
+#include "export/file_3ds.h"
 #include "tests/export/export_test_support.h"
 
 namespace {

@@ -19,7 +19,7 @@
 #                             on standard error and exits 1
 #
 # Environment: KESTROVAN (the program), FRAME_CHECK, CLOSE_REQUEST.
-source "$(dirname "$0")/x11_harness.sh"
+source "$(dirname "$0")/../../harness/x11_harness.sh"
 
 CASE=${1:-}
 TITLE="Kestrovan  object.3ds"
@@ -69,7 +69,7 @@ case "$CASE" in
         xh_step "leave the window and release outside it"
         xdotool mousemove --sync 1500 1100 mouseup 1 || xh_fail "xdotool could not release"
         XH_STEP_FRAME="nothing outside the window reaches the program" \
-            xh_wait_frame 0 0 10 P2=700,300
+            xh_watch_frame 0 0 1 P2=700,300
         xh_step "come back over the window with the button up"
         xdotool mousemove --sync 800 400 || xh_fail "xdotool could not move"
         XH_STEP_FRAME="P2 follows again: the release was never seen" \
@@ -105,7 +105,7 @@ case "$CASE" in
         cmp "$XH_WORK/run/object.3ds" "$XH_WORK/expected/object.3ds" ||
             xh_fail "object.3ds differs from the in-process export"
         XH_STEP_FRAME="Tab leaves the picture as it was" \
-            xh_wait_frame 0 0 10 P2=650,250 B=450,600
+            xh_watch_frame 0 0 1 P2=650,250 B=450,600
         xh_step "press Escape"
         xdotool key Escape || xh_fail "xdotool could not press Escape"
         xh_expect_exit 0 10

@@ -16,7 +16,7 @@
 # Each case has its own wine prefix in its work directory. Without a window
 # manager wine draws the window frame itself, so the client area does not
 # start at (0, 0): the test finds it on the screen.
-source "$(dirname "$0")/x11_harness.sh"
+source "$(dirname "$0")/../../harness/x11_harness.sh"
 
 CASE=${1:-}
 TITLE="Kestrovan  object.3ds"
@@ -88,7 +88,7 @@ case "$CASE" in
         xh_step "release Tab"
         xdotool keyup Tab || xh_fail "xdotool could not release Tab"
         XH_STEP_FRAME="the exports leave the picture as it was" \
-            xh_wait_frame "$XH_FRAME_X" "$XH_FRAME_Y" 10 P2=650,250 B=450,600
+            xh_watch_frame "$XH_FRAME_X" "$XH_FRAME_Y" 1 P2=650,250 B=450,600
         xh_step "press Escape"
         xdotool key Escape || xh_fail "xdotool could not press Escape"
         xh_expect_exit 0 20

@@ -3,7 +3,7 @@
 # the command's status; the server goes with it.
 #
 #   with_server.sh COMMAND [ARG...]
-source "$(dirname "$0")/x11_harness.sh"
+source "$(dirname "$0")/../../harness/x11_harness.sh"
 xh_begin with-server
 xh_start_server "${XH_SCREEN:-1600x1200x24}"
 xh_step "run $1"

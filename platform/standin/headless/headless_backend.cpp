@@ -20,9 +20,7 @@ Observed seen;
 void deliver_pending_input() {
     while (!pending.empty()) {
         const PendingInput& input = pending.front();
-        if (!(input.message == WM_MOUSEMOVE
-                  ? post_mouse_move(input.lparam)
-                  : post_window_message(input.message, input.wparam, input.lparam))) {
+        if (!post_window_message(input.message, input.wparam, input.lparam)) {
             return;
         }
         pending.pop_front();

@@ -57,9 +57,7 @@ bool start_video() {
 
 void post_event(const SDL_Event& event) {
     const InputMessage input = translate_event(event, sdl_window_id, client_width, client_height);
-    if (input.message == WM_MOUSEMOVE) {
-        post_mouse_move(input.lparam);
-    } else if (input.message != WM_NULL) {
+    if (input.message != WM_NULL) {
         post_window_message(input.message, input.wparam, input.lparam);
     }
 }

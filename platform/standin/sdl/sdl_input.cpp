@@ -8,26 +8,67 @@ struct KeyPair {
     SDL_Keycode sdl;
     int vk;
 };
+// clang-format off
 constexpr KeyPair KEY_PAIRS[] = {
-    {SDLK_BACKSPACE, VK_BACK},  {SDLK_TAB, VK_TAB},        {SDLK_RETURN, VK_RETURN},
-    {SDLK_KP_ENTER, VK_RETURN}, {SDLK_ESCAPE, VK_ESCAPE},  {SDLK_SPACE, VK_SPACE},
-    {SDLK_DELETE, VK_DELETE},   {SDLK_INSERT, 0x2D},       {SDLK_HOME, 0x24},
-    {SDLK_END, 0x23},           {SDLK_PAGEUP, 0x21},       {SDLK_PAGEDOWN, 0x22},
-    {SDLK_LEFT, VK_LEFT},       {SDLK_UP, VK_UP},          {SDLK_RIGHT, VK_RIGHT},
-    {SDLK_DOWN, VK_DOWN},       {SDLK_LSHIFT, VK_SHIFT},   {SDLK_RSHIFT, VK_SHIFT},
-    {SDLK_LCTRL, VK_CONTROL},   {SDLK_RCTRL, VK_CONTROL},  {SDLK_LALT, VK_MENU},
-    {SDLK_RALT, VK_MENU},       {SDLK_LGUI, 0x5B},         {SDLK_RGUI, 0x5C},
-    {SDLK_APPLICATION, 0x5D},   {SDLK_PAUSE, 0x13},        {SDLK_CAPSLOCK, 0x14},
-    {SDLK_PRINTSCREEN, 0x2C},   {SDLK_NUMLOCKCLEAR, 0x90}, {SDLK_SCROLLLOCK, 0x91},
-    {SDLK_KP_0, 0x60},          {SDLK_KP_MULTIPLY, 0x6A},  {SDLK_KP_PLUS, 0x6B},
-    {SDLK_KP_MINUS, 0x6D},      {SDLK_KP_PERIOD, 0x6E},    {SDLK_KP_DIVIDE, 0x6F},
-    {SDLK_SEMICOLON, 0xBA},     {SDLK_EQUALS, 0xBB},  // the OEM keys of a US layout
-    {SDLK_COMMA, 0xBC},         {SDLK_MINUS, 0xBD},        {SDLK_PERIOD, 0xBE},
-    {SDLK_SLASH, 0xBF},         {SDLK_BACKQUOTE, 0xC0},    {SDLK_LEFTBRACKET, 0xDB},
-    {SDLK_BACKSLASH, 0xDC},     {SDLK_RIGHTBRACKET, 0xDD}, {SDLK_QUOTE, 0xDE}};
-constexpr int VK_NUMPAD1 = 0x61;
+    // Editing and moving.
+    {SDLK_BACKSPACE, VK_BACK}, {SDLK_TAB, VK_TAB}, {SDLK_RETURN, VK_RETURN},
+    {SDLK_KP_ENTER, VK_RETURN}, {SDLK_ESCAPE, VK_ESCAPE}, {SDLK_SPACE, VK_SPACE},
+    {SDLK_DELETE, VK_DELETE}, {SDLK_INSERT, VK_INSERT}, {SDLK_HOME, VK_HOME}, {SDLK_END, VK_END},
+    {SDLK_PAGEUP, VK_PRIOR}, {SDLK_PAGEDOWN, VK_NEXT}, {SDLK_LEFT, VK_LEFT}, {SDLK_UP, VK_UP},
+    {SDLK_RIGHT, VK_RIGHT}, {SDLK_DOWN, VK_DOWN},
+    // Modifiers, locks and system keys.
+    {SDLK_LSHIFT, VK_SHIFT}, {SDLK_RSHIFT, VK_SHIFT}, {SDLK_LCTRL, VK_CONTROL},
+    {SDLK_RCTRL, VK_CONTROL}, {SDLK_LALT, VK_MENU}, {SDLK_RALT, VK_MENU}, {SDLK_LGUI, VK_LWIN},
+    {SDLK_RGUI, VK_RWIN}, {SDLK_APPLICATION, VK_APPS}, {SDLK_PAUSE, VK_PAUSE},
+    {SDLK_CAPSLOCK, VK_CAPITAL}, {SDLK_PRINTSCREEN, VK_SNAPSHOT}, {SDLK_NUMLOCKCLEAR, VK_NUMLOCK},
+    {SDLK_SCROLLLOCK, VK_SCROLL},
+    // The keypad beyond its digits 1-9.
+    {SDLK_KP_0, VK_NUMPAD0}, {SDLK_KP_MULTIPLY, VK_MULTIPLY}, {SDLK_KP_PLUS, VK_ADD},
+    {SDLK_KP_MINUS, VK_SUBTRACT}, {SDLK_KP_PERIOD, VK_DECIMAL}, {SDLK_KP_DIVIDE, VK_DIVIDE},
+    // The punctuation keys of a US layout.
+    {SDLK_SEMICOLON, VK_OEM_1}, {SDLK_EQUALS, VK_OEM_PLUS}, {SDLK_COMMA, VK_OEM_COMMA},
+    {SDLK_MINUS, VK_OEM_MINUS}, {SDLK_PERIOD, VK_OEM_PERIOD}, {SDLK_SLASH, VK_OEM_2},
+    {SDLK_BACKQUOTE, VK_OEM_3}, {SDLK_LEFTBRACKET, VK_OEM_4}, {SDLK_BACKSLASH, VK_OEM_5},
+    {SDLK_RIGHTBRACKET, VK_OEM_6}, {SDLK_QUOTE, VK_OEM_7}};
+// clang-format on
 
 constexpr InputMessage NOTHING = {WM_NULL, 0, 0};
+
+constexpr bool inside_client(int x, int y, int client_width, int client_height) {
+    return x >= 0 && x < client_width && y >= 0 && y < client_height;
+}
+
+// x in the low 16 bits, y in the high 16 bits, each as a 16-bit two's
+// complement value.
+constexpr LPARAM pack_client_position(int x, int y) {
+    return static_cast<LPARAM>(static_cast<std::uint32_t>(static_cast<std::uint16_t>(x)) |
+                               (static_cast<std::uint32_t>(static_cast<std::uint16_t>(y)) << 16));
+}
+
+// The Windows virtual-key code of an SDL key, or 0 for a key that has none.
+int virtual_key_for(SDL_Keycode key) {
+    if (key >= SDLK_a && key <= SDLK_z) {
+        return 'A' + (key - SDLK_a);
+    }
+    if (key >= SDLK_0 && key <= SDLK_9) {
+        return '0' + (key - SDLK_0);
+    }
+    if (key >= SDLK_F1 && key <= SDLK_F12) {
+        return VK_F1 + (key - SDLK_F1);
+    }
+    if (key >= SDLK_F13 && key <= SDLK_F24) {
+        return VK_F13 + (key - SDLK_F13);
+    }
+    if (key >= SDLK_KP_1 && key <= SDLK_KP_9) {
+        return VK_NUMPAD1 + (key - SDLK_KP_1);
+    }
+    for (const KeyPair& pair : KEY_PAIRS) {
+        if (pair.sdl == key) {
+            return pair.vk;
+        }
+    }
+    return 0;
+}
 
 InputMessage key_message(const SDL_KeyboardEvent& key) {
     const int vk = virtual_key_for(key.keysym.sym);
@@ -40,30 +81,6 @@ InputMessage key_message(const SDL_KeyboardEvent& key) {
 }
 
 }  // namespace
-
-int virtual_key_for(SDL_Keycode key) {
-    if (key >= SDLK_a && key <= SDLK_z) {
-        return 'A' + (key - SDLK_a);
-    }
-    if (key >= SDLK_0 && key <= SDLK_9) {
-        return '0' + (key - SDLK_0);
-    }
-    if (key >= SDLK_F1 && key <= SDLK_F12) {
-        return VK_F1 + (key - SDLK_F1);
-    }
-    if (key >= SDLK_F13 && key <= SDLK_F24) {
-        return VK_F1 + 12 + (key - SDLK_F13);
-    }
-    if (key >= SDLK_KP_1 && key <= SDLK_KP_9) {
-        return VK_NUMPAD1 + (key - SDLK_KP_1);
-    }
-    for (const KeyPair& pair : KEY_PAIRS) {
-        if (pair.sdl == key) {
-            return pair.vk;
-        }
-    }
-    return 0;
-}
 
 InputMessage translate_event(const SDL_Event& event, Uint32 window_id, int client_width,
                              int client_height) {
@@ -95,7 +112,7 @@ InputMessage translate_event(const SDL_Event& event, Uint32 window_id, int clien
                 return NOTHING;
             }
             const bool pressed = event.type == SDL_MOUSEBUTTONDOWN;
-            return {pressed ? WM_LBUTTONDOWN : WM_LBUTTONUP, pressed ? MOUSE_KEY_LEFT_BUTTON : 0,
+            return {pressed ? WM_LBUTTONDOWN : WM_LBUTTONUP, pressed ? MK_LBUTTON : 0,
                     pack_client_position(button.x, button.y)};
         }
         default:

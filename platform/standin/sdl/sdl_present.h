@@ -21,10 +21,11 @@ void apply_sdl_hints();
 // (present_shared_image), otherwise through copy_to_surface. False if SDL fails.
 bool present_to_window(SDL_Window* window, const FrameImage& image);
 
-// Copies the image into the top-left corner of a surface of any pixel format,
-// clipped to the surface, and stores the region written (possibly empty) in
-// copied_rect. A surface with an alpha channel gets it opaque. False if SDL
-// fails.
+// The copy present_to_window makes when the image cannot be shown in place:
+// into the top-left corner of a surface of any pixel format (a window's
+// surface has whichever the display uses), clipped to the surface, with the
+// region written (possibly empty) stored in copied_rect. A surface with an
+// alpha channel gets it opaque. False if SDL fails.
 bool copy_to_surface(SDL_Surface* surface, const FrameImage& image, SDL_Rect* copied_rect);
 
 // ---- On X11, straight from the caller's image (x11_shared_image.cpp) ------------

@@ -45,11 +45,11 @@ EM_BOOL on_mouse(int event_type, const EmscriptenMouseEvent* event, void* /*user
         const bool left = event->button == LEFT_BUTTON;
         switch (event_type) {
             case EMSCRIPTEN_EVENT_MOUSEMOVE:
-                post_mouse_move(lparam);
+                post_window_message(WM_MOUSEMOVE, 0, lparam);
                 break;
             case EMSCRIPTEN_EVENT_MOUSEDOWN:
                 if (left) {
-                    post_window_message(WM_LBUTTONDOWN, MOUSE_KEY_LEFT_BUTTON, lparam);
+                    post_window_message(WM_LBUTTONDOWN, MK_LBUTTON, lparam);
                 }
                 break;
             case EMSCRIPTEN_EVENT_MOUSEUP:

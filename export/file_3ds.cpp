@@ -1,7 +1,9 @@
-#include "export/file_image.h"
+#include "export/file_3ds.h"
 
 #include <bit>
 #include <cstring>
+
+#include "export/replace_file.h"
 
 FileImage file_image;
 
@@ -74,4 +76,13 @@ std::uint32_t assemble_3ds_image(std::uint32_t vertex_count, const Vector3* vert
     put_chunk_header(image + 25, CHUNK_VERTEX_LIST, 8 + 12 * vertex_count);
     put_chunk_header(face_chunk, CHUNK_FACE_LIST, 8 + 8 * triangle_count);
     return total;
+}
+
+void write_3ds_image(std::uint32_t vertex_count, const Vector3* vertices,
+                     std::uint32_t triangle_count, const Face* faces) {
+    const std::uint32_t size = assemble_3ds_image(vertex_count, vertices, triangle_count, faces);
+    if (size == 0) {
+        return;
+    }
+    (void)replace_file_contents(EXPORT_FILE_NAME, file_image.bytes, size);
 }

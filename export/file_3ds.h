@@ -1,5 +1,6 @@
-// The 3D Studio file assembled in memory: one object holding one triangle
-// mesh with a vertex list and a face list, nothing else.
+// The 3D Studio (.3ds) file of the solid: assembled in memory as one object
+// holding one triangle mesh with a vertex list and a face list, nothing else,
+// then written as "object.3ds" in the current directory.
 #pragma once
 
 #include <cstdint>
@@ -38,3 +39,11 @@ static_assert(image_size_3ds(MESH_VERTICES, MESH_FACES) <= FILE_IMAGE_BYTES,
 // was.
 std::uint32_t assemble_3ds_image(std::uint32_t vertex_count, const Vector3* vertices,
                                  std::uint32_t triangle_count, const Face* faces);
+
+constexpr char EXPORT_FILE_NAME[] = "object.3ds";
+
+// Assembles the file image from the first vertex_count vertices and
+// triangle_count faces and replaces "object.3ds" with it whole. Failures are
+// silent: the previous file, if any, is then left exactly as it was.
+void write_3ds_image(std::uint32_t vertex_count, const Vector3* vertices,
+                     std::uint32_t triangle_count, const Face* faces);

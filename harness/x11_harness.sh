@@ -1,6 +1,6 @@
-# Shell library for tests that drive a real program on an X server of their
-# own. Source it from bash; every step either succeeds or ends the test with
-# "FAIL [step]: why" on standard error and exit status 1.
+# Shell library for the tests and scripts that drive a real program on an X
+# server of their own. Source it from bash; every step either succeeds or ends
+# the run with "FAIL [step]: why" on standard error and exit status 1.
 #
 #   xh_begin NAME                  start a test: work directory, cleanup on exit
 #   xh_step TEXT                   name the step that follows (for messages)
@@ -17,6 +17,10 @@
 #                                  wait until the screen shows the frame that
 #                                  frame_check composes, its top-left pixel at
 #                                  (LEFT, TOP); screenshots are kept on failure
+#   xh_watch_frame LEFT TOP SECS [POINT...]
+#                                  for SECS seconds (a fraction allowed), fail
+#                                  on the first screenshot that does not show
+#                                  that frame: the picture must stay
 #   xh_locate_frame [SECS] [POINT...]
 #                                  wait until the frame appears anywhere on the
 #                                  screen; sets XH_FRAME_X/Y
@@ -183,6 +187,32 @@ xh_wait_frame() {
         xh_fail "the screen at ($left, $top) does not show the frame after $seconds s:
 $(cat "$XH_WORK/frame_check.err")"
     fi
+}
+
+# Microseconds since the epoch, whatever the locale's decimal mark.
+xh_microseconds() {
+    echo "${EPOCHREALTIME/[.,]/}"
+}
+
+xh_watch_frame() {
+    local left=$1 top=$2 seconds=$3
+    shift 3
+    xh_step "${XH_STEP_FRAME:-the window keeps showing the composed frame}"
+    [[ -x "${FRAME_CHECK:-}" ]] || xh_fail "FRAME_CHECK does not name the frame_check tool"
+    local started shots=0 elapsed=0 watch
+    started=$(xh_microseconds)
+    watch=$(awk -v s="$seconds" 'BEGIN { printf "%d", s * 1000000 }')
+    while ((shots == 0 || elapsed < watch)); do
+        xh_program_running || xh_fail "the program ended while its picture was watched"
+        xh_screenshot "$XH_WORK/screen.ppm"
+        "$FRAME_CHECK" compare "$XH_WORK/screen.ppm" "$left" "$top" "$@" \
+            2>"$XH_WORK/frame_check.err" ||
+            xh_fail "screenshot $((shots + 1)), $((elapsed / 1000)) ms into the watch, differs from the frame:
+$(cat "$XH_WORK/frame_check.err")"
+        shots=$((shots + 1))
+        elapsed=$(($(xh_microseconds) - started))
+    done
+    echo "watch: $shots screenshots in $((elapsed / 1000)) ms, each the frame"
 }
 
 xh_locate_frame() {
