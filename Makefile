@@ -48,7 +48,9 @@ web: deps
 run-web: web
 	node scripts/static-server.mjs build/web/site 8080
 
-# The browser edition's speed in headless Chromium, next to native render_frame.
+# The browser edition's pace (idle CPU, passes per second, input-to-present
+# latency) in headless Chromium and, if installed, Firefox ESR on a private
+# Xvfb; its speed next to native render_frame.
 bench-web: web
 	cmake --preset default
 	cmake --build --preset default -j $(JOBS) --target kestrovan_bench
