@@ -71,62 +71,64 @@ mergeInto(LibraryManager.library, {
   // `untilFrame` set (nothing waits in the queue) the pause goes on until
   // input is posted or the next display frame is due, whichever comes first;
   // in a hidden tab, until input or the tab is shown again. Frames fall due
-  // every 1/60 s from the first pause: an animation frame request would tell
-  // the actual refresh, but asking for one every frame keeps the browser
-  // producing frames, which costs an idle page more than all of its own work.
+  // every 1/60 s, half a frame after the last input: an animation frame
+  // request would tell the actual refresh, but asking for one every frame
+  // keeps the browser producing frames, which costs an idle page more than
+  // all of its own work.
   // Resuming rewinds the program's stack, which must not happen under the
   // input callback that posted (compiled code is on the stack there), so
   // input resumes it in a microtask.
-  kestrovan_pause__deps: ['$safeSetTimeout', '$callUserCallback'],
+  kestrovan_pause__deps: ['$callUserCallback'],
   kestrovan_pause: function(milliseconds, untilFrame) {
     const FRAME_MILLISECONDS = 1000 / 60;
     Asyncify.handleSleep(function(wakeUp) {
-      const start = performance.now();
-      let timeUp = false;
-      let ready = !untilFrame;
-      let frameTimer = null;
+      const timeAsked = performance.now() + milliseconds;
+      let timer = null;
       let ended = false;
       const onVisible = function() {
         if (!document.hidden) {
-          ready = true;
-          end();
+          endAt(timeAsked);
         }
       };
       const end = function() {
-        if (ended || !timeUp || !ready) {
+        if (ended) {
           return;
         }
         ended = true;
         Module.pauseInput = null;
-        clearTimeout(frameTimer);
+        clearTimeout(timer);
         document.removeEventListener('visibilitychange', onVisible);
         // As Emscripten's own callbacks: the program's exit is not an error.
         callUserCallback(wakeUp);
       };
-      safeSetTimeout(function() {
-        timeUp = true;
-        end();
-      }, milliseconds);
+      // One timer at a time: the pause ends at `time`, or at once if it has passed.
+      const endAt = function(time) {
+        clearTimeout(timer);
+        timer = setTimeout(end, Math.max(0, time - performance.now()));
+      };
       if (!untilFrame) {
+        endAt(timeAsked);
         return;
       }
       Module.pauseInput = function() {
-        ready = true;
-        queueMicrotask(end);
+        // Input comes at the display's pace: idle frames are due half a
+        // frame away from it, so one never keeps the next input waiting.
+        Module.frameOrigin = performance.now() + FRAME_MILLISECONDS / 2;
+        if (performance.now() >= timeAsked) {
+          queueMicrotask(end);
+        } else {
+          endAt(timeAsked);
+        }
       };
       if (document.hidden) {
         document.addEventListener('visibilitychange', onVisible);
         return;
       }
       if (Module.frameOrigin === undefined) {
-        Module.frameOrigin = start;
+        Module.frameOrigin = timeAsked;
       }
-      const frames = Math.ceil((start + milliseconds - Module.frameOrigin) / FRAME_MILLISECONDS);
-      const due = Module.frameOrigin + frames * FRAME_MILLISECONDS;
-      frameTimer = setTimeout(function() {
-        ready = true;
-        end();
-      }, due - performance.now());
+      const frames = Math.ceil((timeAsked - Module.frameOrigin) / FRAME_MILLISECONDS);
+      endAt(Module.frameOrigin + frames * FRAME_MILLISECONDS);
     });
   },
   kestrovan_input_posted: function() {
