@@ -64,9 +64,8 @@ std::atomic<Uint32> window_id{0};
 
 }  // namespace
 
-// The linker sends the core's calls of backend_present (by its mangled name)
-// to the first function below; the second is the back end's own.
-// NOLINTBEGIN(bugprone-reserved-identifier,readability-identifier-naming)
+// The linker sends the core's calls of backend_present (named here by its
+// mangled name) to the __wrap_ function; __real_ is the back end's own.
 extern "C" void __real__Z15backend_presentRK10FrameImage(const FrameImage& image);
 extern "C" void __wrap__Z15backend_presentRK10FrameImage(const FrameImage& image) {
     __real__Z15backend_presentRK10FrameImage(image);
@@ -83,7 +82,6 @@ extern "C" void __wrap__Z15backend_presentRK10FrameImage(const FrameImage& image
         record_count.store(n + 1, std::memory_order_release);
     }
 }
-// NOLINTEND(bugprone-reserved-identifier,readability-identifier-naming)
 
 namespace {
 
