@@ -42,6 +42,9 @@ mergeInto(LibraryManager.library, {
       return 0;
     }
     Module.editorContext = context;
+    // Until a picture is put, and again after the browser restores a lost
+    // context (it comes back cleared), the next present puts its picture
+    // even if the program's image has not changed.
     Module.editorBlank = true;
     if (!Module.markEditorBlank) {
       Module.markEditorBlank = function() {

@@ -22,8 +22,9 @@ int put_height = 0;
 // Swapping red and blue and forcing alpha is one expression per word, which
 // the compiler turns into vector code with -msimd128 (a third of the time).
 // The sizes are copied first: stores through `to` could otherwise change
-// them as far as the compiler knows, which keeps it from vectorising. Since
-// the pass reads every old word anyway, it also tells whether any changed.
+// them as far as the compiler knows, which keeps it from vectorising. The
+// same pass compares each word with the one it replaces, so noticing an
+// unchanged picture costs little more than the swap itself.
 bool swizzle_rows(const FrameImage& image) {
     const int width = image.width;
     const int height = image.height;
