@@ -3,9 +3,11 @@
 //   node pause_test.mjs SITE FRAME_CHECK [GROUP...]
 //
 // Groups:
-//   hidden_rest_and_input   a hidden tab rests (no frames) until input; a Tab
-//                           sent to it meanwhile ends the rest: its messages
-//                           are worked off, each with a frame, the export is
+//   hidden_rest_and_input   an idle editor presents frames but puts no
+//                           unchanged picture on the canvas again; a hidden
+//                           tab rests (no frames) until input; a Tab sent to
+//                           it meanwhile ends the rest: its messages are
+//                           worked off, each with a frame, the export is
 //                           offered, and the editor rests again
 import {
   check, checkNoProblems, nativeFrame, openPage, runGroups, waitForFrame, waitForState,
@@ -32,9 +34,21 @@ async function waitForRest(page, what, quiet = 500) {
 
 const groups = {
   async hidden_rest_and_input({ browser, url, work, frameCheck }) {
-    const page = await openPage(browser, url);
+    const countPuts = () => {
+      window.puts = 0;
+      const put = CanvasRenderingContext2D.prototype.putImageData;
+      CanvasRenderingContext2D.prototype.putImageData = function (...args) {
+        window.puts += 1;
+        return put.apply(this, args);
+      };
+    };
+    const page = await openPage(browser, url, { beforeLoad: countPuts });
     await waitForState(page, 'running');
     await waitForFrame(page, await nativeFrame(frameCheck, work), { what: 'the initial frame' });
+    const puts = await page.evaluate(() => window.puts);
+    const shown = await presents(page);
+    await page.waitForFunction((n) => window.kestrovan.presents >= n, { timeout: 10000 }, shown + 10);
+    check(await page.evaluate(() => window.puts) === puts, 'an unchanged picture was put on the canvas again');
 
     const other = await browser.newPage();
     await other.bringToFront();
