@@ -1,7 +1,11 @@
 // The real window: SDL2 under the shared window system. One SDL window, shown
 // through SDL's plain framebuffer; SDL input becomes the queue's messages.
+#include <algorithm>
+#include <chrono>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <thread>
 
 #include <SDL.h>
 
@@ -85,10 +89,12 @@ Uint64 refresh_interval() {
     return SDL_GetPerformanceFrequency() / static_cast<Uint64>(rate);
 }
 
-// Whole milliseconds from now until `end`, rounded up.
+// Whole milliseconds from now until `end`, rounded up; at most what SDL's
+// wait takes (a longer wait is asked again).
 int milliseconds_until(Uint64 now, Uint64 end) {
     const Uint64 per_millisecond = SDL_GetPerformanceFrequency() / 1000;
-    return static_cast<int>((end - now + per_millisecond - 1) / per_millisecond);
+    const Uint64 milliseconds = (end - now + per_millisecond - 1) / per_millisecond;
+    return static_cast<int>(std::min<Uint64>(milliseconds, INT_MAX));
 }
 
 }  // namespace
@@ -174,13 +180,18 @@ void backend_sleep(DWORD milliseconds) {
     const Uint64 interval = refresh_interval();
     const Uint64 frames_to_go = (asked_end - frame_clock_origin + interval - 1) / interval;
     const Uint64 rest_end = frame_clock_origin + frames_to_go * interval;
-    for (Uint64 now = start;; now = SDL_GetPerformanceCounter()) {
-        const Uint64 end = queued_message_count() > 0 ? asked_end : rest_end;
-        if (now >= end) {
+    for (Uint64 now = start; now < rest_end; now = SDL_GetPerformanceCounter()) {
+        if (queued_message_count() > 0) {
+            // Whatever arrives meanwhile is the next PeekMessageA's to post.
+            if (now < asked_end) {
+                std::this_thread::sleep_for(std::chrono::duration<double>(
+                    static_cast<double>(asked_end - now) /
+                    static_cast<double>(SDL_GetPerformanceFrequency())));
+            }
             break;
         }
         SDL_Event event;
-        if (SDL_WaitEventTimeout(&event, milliseconds_until(now, end)) != 0) {
+        if (SDL_WaitEventTimeout(&event, milliseconds_until(now, rest_end)) != 0) {
             post_event(event);
             backend_pump_events(false);
         }
