@@ -19,11 +19,14 @@ test-asan: deps windows
 	ctest --preset debug-asan -j $(JOBS)
 
 # The presentation benchmarks need an X display: without one, a private Xvfb.
+# Then the editor's pace in a window on an Xvfb of its own: idle CPU of the
+# editor and its X server, passes per second, input-to-present latency.
 bench: deps
 	cmake --preset default
-	cmake --build --preset default -j $(JOBS) --target kestrovan_bench
+	cmake --build --preset default -j $(JOBS) --target kestrovan_bench kestrovan_desktop_pace
 	if [ -n "$$DISPLAY" ]; then build/default/bench/kestrovan_bench; \
 	else xvfb-run -a -s "-screen 0 1600x1200x24" build/default/bench/kestrovan_bench; fi
+	build/default/bench/desktop/kestrovan_desktop_pace
 
 # Builds and opens the editor; "object.3ds" lands in the current directory.
 run: deps
@@ -45,8 +48,9 @@ web: deps
 run-web: web
 	node scripts/static-server.mjs build/web/site 8080
 
-# The browser edition's speed in headless Chromium, next to native render_frame,
-# and how light its page loads.
+# The browser edition's pace (idle CPU, passes per second, input-to-present
+# latency) in headless Chromium and, if installed, Firefox ESR on a private
+# Xvfb; its speed next to native render_frame; how light its page loads.
 bench-web: web
 	cmake --preset default
 	cmake --build --preset default -j $(JOBS) --target kestrovan_bench

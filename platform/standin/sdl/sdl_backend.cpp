@@ -1,13 +1,18 @@
 // The real window: SDL2 under the shared window system. One SDL window, shown
 // through SDL's plain framebuffer; SDL input becomes the queue's messages.
+#include <algorithm>
+#include <chrono>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <thread>
 
 #include <SDL.h>
 
 #include "platform/standin/backend.h"
 #include "platform/standin/sdl/sdl_input.h"
 #include "platform/standin/sdl/sdl_present.h"
+#include "platform/standin/sdl/x11_wakeup.h"
 
 namespace {
 
@@ -40,6 +45,7 @@ bool start_video() {
         return true;
     }
     apply_sdl_hints();
+    tolerate_late_wakeups();  // the pause waits through SDL_WaitEventTimeout
     if (SDL_getenv("SDL_VIDEODRIVER") != nullptr) {
         video_started = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
         return video_started;
@@ -60,6 +66,33 @@ void post_event(const SDL_Event& event) {
     if (input.message != WM_NULL) {
         post_window_message(input.message, input.wparam, input.lparam);
     }
+}
+
+// ---- The pause -------------------------------------------------------------------
+
+// Where SDL does not know the display's refresh rate.
+constexpr int FALLBACK_REFRESH_HZ = 60;
+
+// Display frames fall due every refresh interval from here on (the first pause).
+Uint64 frame_clock_origin = 0;
+
+// One refresh of the window's display, in performance-counter ticks.
+Uint64 refresh_interval() {
+    SDL_DisplayMode mode{};
+    const int display = SDL_GetWindowDisplayIndex(sdl_window);
+    const int rate =
+        display >= 0 && SDL_GetCurrentDisplayMode(display, &mode) == 0 && mode.refresh_rate > 0
+            ? mode.refresh_rate
+            : FALLBACK_REFRESH_HZ;
+    return SDL_GetPerformanceFrequency() / static_cast<Uint64>(rate);
+}
+
+// Whole milliseconds from now until `end`, rounded up; at most what SDL's
+// wait takes (a longer wait is asked again).
+int milliseconds_until(Uint64 now, Uint64 end) {
+    const Uint64 per_millisecond = SDL_GetPerformanceFrequency() / 1000;
+    const Uint64 milliseconds = (end - now + per_millisecond - 1) / per_millisecond;
+    return static_cast<int>(std::min<Uint64>(milliseconds, INT_MAX));
 }
 
 }  // namespace
@@ -127,8 +160,40 @@ void backend_pump_events(bool wait) {
     }
 }
 
+// At least the time asked. With no message waiting, the pause goes on until
+// input arrives or the next display frame is due, so an idle editor shows one
+// frame a refresh instead of one every few milliseconds, and input is never
+// held back past the next frame. Input that arrives meanwhile is posted at
+// once; with a message waiting, the pause ends as soon as the time is up.
 void backend_sleep(DWORD milliseconds) {
-    SDL_Delay(milliseconds);
+    if (!video_started || sdl_window == nullptr) {
+        SDL_Delay(milliseconds);
+        return;
+    }
+    const Uint64 start = SDL_GetPerformanceCounter();
+    const Uint64 asked_end = start + milliseconds * SDL_GetPerformanceFrequency() / 1000;
+    if (frame_clock_origin == 0) {
+        frame_clock_origin = start;
+    }
+    const Uint64 interval = refresh_interval();
+    const Uint64 frames_to_go = (asked_end - frame_clock_origin + interval - 1) / interval;
+    const Uint64 rest_end = frame_clock_origin + frames_to_go * interval;
+    for (Uint64 now = start; now < rest_end; now = SDL_GetPerformanceCounter()) {
+        if (queued_message_count() > 0) {
+            // Whatever arrives meanwhile is the next PeekMessageA's to post.
+            if (now < asked_end) {
+                std::this_thread::sleep_for(std::chrono::duration<double>(
+                    static_cast<double>(asked_end - now) /
+                    static_cast<double>(SDL_GetPerformanceFrequency())));
+            }
+            break;
+        }
+        SDL_Event event;
+        if (SDL_WaitEventTimeout(&event, milliseconds_until(now, rest_end)) != 0) {
+            post_event(event);
+            backend_pump_events(false);
+        }
+    }
 }
 
 void backend_exit_process(UINT exit_code) {

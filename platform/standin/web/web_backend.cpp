@@ -34,6 +34,13 @@ bool window_open = false;
 int client_width = 0;
 int client_height = 0;
 
+// A resting pause ends once input has been posted.
+void posted(bool any) {
+    if (any) {
+        kestrovan_input_posted();
+    }
+}
+
 EM_BOOL on_mouse(int event_type, const EmscriptenMouseEvent* event, void* /*user_data*/) {
     if (event_type == EMSCRIPTEN_EVENT_MOUSEDOWN) {
         kestrovan_focus_editor();
@@ -45,16 +52,16 @@ EM_BOOL on_mouse(int event_type, const EmscriptenMouseEvent* event, void* /*user
         const bool left = event->button == LEFT_BUTTON;
         switch (event_type) {
             case EMSCRIPTEN_EVENT_MOUSEMOVE:
-                post_window_message(WM_MOUSEMOVE, 0, lparam);
+                posted(post_window_message(WM_MOUSEMOVE, 0, lparam));
                 break;
             case EMSCRIPTEN_EVENT_MOUSEDOWN:
                 if (left) {
-                    post_window_message(WM_LBUTTONDOWN, MK_LBUTTON, lparam);
+                    posted(post_window_message(WM_LBUTTONDOWN, MK_LBUTTON, lparam));
                 }
                 break;
             case EMSCRIPTEN_EVENT_MOUSEUP:
                 if (left) {
-                    post_window_message(WM_LBUTTONUP, 0, lparam);
+                    posted(post_window_message(WM_LBUTTONUP, 0, lparam));
                 }
                 break;
             default:
@@ -77,7 +84,7 @@ EM_BOOL on_key(int event_type, const EmscriptenKeyboardEvent* event, void* /*use
     const Keystroke stroke =
         keystroke(static_cast<int>(key), event_type == EMSCRIPTEN_EVENT_KEYDOWN, event->repeat != 0,
                   event->altKey != 0);
-    post_window_message(stroke.message, key, stroke.lparam);
+    posted(post_window_message(stroke.message, key, stroke.lparam));
     return key == VK_TAB || key == VK_ESCAPE ? EM_TRUE : EM_FALSE;
 }
 
@@ -146,8 +153,11 @@ void backend_pump_events(bool wait) {
     }
 }
 
+// At least the time asked; with nothing waiting in the queue, on until input
+// arrives or the next display frame is due, so an idle editor composes one
+// frame a display refresh, and none while its tab is hidden.
 void backend_sleep(DWORD milliseconds) {
-    emscripten_sleep(milliseconds);
+    kestrovan_pause(milliseconds, queued_message_count() == 0 ? 1 : 0);
 }
 
 void backend_exit_process(UINT exit_code) {

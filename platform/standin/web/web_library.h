@@ -13,8 +13,16 @@ void kestrovan_page_exported(const char* file_name);
 // <canvas id="editor">: 1 if it exists and has a 2D context (kept as
 // Module.editorContext), else 0.
 int kestrovan_open_canvas(int width, int height);
-void kestrovan_put_image(const void* rgba, int width, int height);
+// Puts the picture on the canvas unless `changed` is 0 and the canvas
+// already shows it; tells the page of the present either way.
+void kestrovan_put_image(const void* rgba, int width, int height, int changed);
 void kestrovan_close_canvas();
+
+// The pause (asynchronous: the browser runs meanwhile). With until_frame set
+// it goes on after `milliseconds` until input is posted or the next display
+// frame is due (in a hidden tab: until the tab is shown).
+void kestrovan_pause(unsigned milliseconds, int until_frame);
+void kestrovan_input_posted();
 
 // Input helpers.
 int kestrovan_editor_pixel(int client_x, int client_y, int width, int height);

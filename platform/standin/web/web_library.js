@@ -42,17 +42,102 @@ mergeInto(LibraryManager.library, {
       return 0;
     }
     Module.editorContext = context;
+    // Until a picture is put, and again after the browser restores a lost
+    // context (it comes back cleared), the next present puts its picture
+    // even if the program's image has not changed.
+    Module.editorBlank = true;
+    if (!Module.markEditorBlank) {
+      Module.markEditorBlank = function() {
+        Module.editorBlank = true;
+      };
+      canvas.addEventListener('contextrestored', Module.markEditorBlank);
+    }
     return 1;
   },
-  // The RGBA bytes stay in wasm memory; ImageData only views them. The page
+  // The RGBA bytes stay in wasm memory; ImageData only views them. An
+  // unchanged picture is already on the canvas and is not put again. The page
   // hears of every present, so it can count frames however they are shown.
-  kestrovan_put_image: function(rgba, width, height) {
-    const bytes = new Uint8ClampedArray(HEAPU8.buffer, rgba, width * height * 4);
-    Module.editorContext.putImageData(new ImageData(bytes, width, height), 0, 0);
+  kestrovan_put_image: function(rgba, width, height, changed) {
+    if (changed || Module.editorBlank) {
+      const bytes = new Uint8ClampedArray(HEAPU8.buffer, rgba, width * height * 4);
+      Module.editorContext.putImageData(new ImageData(bytes, width, height), 0, 0);
+      Module.editorBlank = false;
+    }
     Module.page.presented();
   },
   kestrovan_close_canvas: function() {
     Module.editorContext = null;
+  },
+
+  // ---- The frame loop's pause -------------------------------------------------
+  // Hands the thread to the browser for at least `milliseconds`. With
+  // `untilFrame` set (nothing waits in the queue) the pause goes on until
+  // input is posted or the next display frame is due, whichever comes first;
+  // in a hidden tab, until input or the tab is shown again. Frames fall due
+  // every 1/60 s, half a frame after the last input: an animation frame
+  // request would tell the actual refresh, but asking for one every frame
+  // keeps the browser producing frames, which costs an idle page more than
+  // all of its own work.
+  // Resuming rewinds the program's stack, which must not happen under the
+  // input callback that posted (compiled code is on the stack there), so
+  // input resumes it in a microtask.
+  kestrovan_pause__deps: ['$callUserCallback'],
+  kestrovan_pause: function(milliseconds, untilFrame) {
+    const FRAME_MILLISECONDS = 1000 / 60;
+    Asyncify.handleSleep(function(wakeUp) {
+      const timeAsked = performance.now() + milliseconds;
+      let timer = null;
+      let ended = false;
+      const onVisible = function() {
+        if (!document.hidden) {
+          endAt(timeAsked);
+        }
+      };
+      const end = function() {
+        if (ended) {
+          return;
+        }
+        ended = true;
+        Module.pauseInput = null;
+        clearTimeout(timer);
+        document.removeEventListener('visibilitychange', onVisible);
+        // As Emscripten's own callbacks: the program's exit is not an error.
+        callUserCallback(wakeUp);
+      };
+      // One timer at a time: the pause ends at `time`, or at once if it has passed.
+      const endAt = function(time) {
+        clearTimeout(timer);
+        timer = setTimeout(end, Math.max(0, time - performance.now()));
+      };
+      if (!untilFrame) {
+        endAt(timeAsked);
+        return;
+      }
+      Module.pauseInput = function() {
+        // Input comes at the display's pace: idle frames are due half a
+        // frame away from it, so one never keeps the next input waiting.
+        Module.frameOrigin = performance.now() + FRAME_MILLISECONDS / 2;
+        if (performance.now() >= timeAsked) {
+          queueMicrotask(end);
+        } else {
+          endAt(timeAsked);
+        }
+      };
+      if (document.hidden) {
+        document.addEventListener('visibilitychange', onVisible);
+        return;
+      }
+      if (Module.frameOrigin === undefined) {
+        Module.frameOrigin = timeAsked;
+      }
+      const frames = Math.ceil((timeAsked - Module.frameOrigin) / FRAME_MILLISECONDS);
+      endAt(Module.frameOrigin + frames * FRAME_MILLISECONDS);
+    });
+  },
+  kestrovan_input_posted: function() {
+    if (Module.pauseInput) {
+      Module.pauseInput();
+    }
   },
 
   // ---- Input -----------------------------------------------------------------

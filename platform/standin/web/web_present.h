@@ -1,6 +1,7 @@
 // The editor's canvas in the page and the present into it: the frame's words
 // become opaque RGBA bytes in one pass over the image (the canvas wants red
-// first, the frame keeps blue lowest), and one putImageData shows them.
+// first, the frame keeps blue lowest), and one putImageData shows them when
+// they differ from the picture put last.
 //
 // Measured in headless Chromium on a 2-core machine, this 2D path costs about
 // 0.8 ms a frame including a one-pixel read-back that waits for it; a WebGL 2
@@ -14,8 +15,8 @@
 // takes its 2D context. False when there is no such canvas or no context.
 bool open_editor_canvas(int width, int height);
 
-// Shows the image at the canvas's top-left corner. Does nothing unless the
-// canvas is open.
+// Shows the image at the canvas's top-left corner; a picture the canvas
+// already shows is not put again. Does nothing unless the canvas is open.
 void present_to_editor(const FrameImage& image);
 
 // Forgets the canvas; what it shows stays.
