@@ -46,7 +46,7 @@ web: deps
 
 # Serves the site on http://127.0.0.1:8080/ until stopped.
 run-web: web
-	node scripts/static-server.mjs build/web/site 8080
+	node web/server.mjs build/web/site 8080
 
 # The browser edition's pace (idle CPU, passes per second, input-to-present
 # latency) in headless Chromium and, if installed, Firefox ESR on a private

@@ -21,7 +21,7 @@ import { fileURLToPath } from 'node:url';
 
 import {
   START, drag, openPage, startBrowser, waitForPresents, waitForSolid, waitForState,
-} from '../tests/web/harness.mjs';
+} from '../harness/browser.mjs';
 
 const root = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '..');
 const args = process.argv.slice(2);

@@ -29,8 +29,8 @@ import path from 'node:path';
 import { promisify } from 'node:util';
 import puppeteer from 'puppeteer-core';
 
-import { serveDirectory } from '../../scripts/static-server.mjs';
-import { openPage, startBrowser, waitForState } from '../../tests/web/harness.mjs';
+import { serveDirectory } from '../../web/server.mjs';
+import { openPage, startBrowser, waitForState } from '../../harness/browser.mjs';
 
 const [webBuild, nativeBench] = process.argv.slice(2);
 if (!webBuild || !nativeBench) {

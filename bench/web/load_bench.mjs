@@ -1,5 +1,5 @@
 // How light the browser edition's page loads, in headless Chromium served by
-// scripts/static-server.mjs (not a test: figures to read against the goals).
+// web/server.mjs (not a test: figures to read against the goals).
 //
 //   node bench/web/load_bench.mjs SITE [RUNS]
 //
@@ -15,7 +15,7 @@
 //     round trip, the processor slowed 4x (goal for running < 1.5 s)
 import path from 'node:path';
 
-import { startBrowser } from '../../tests/web/harness.mjs';
+import { startBrowser } from '../../harness/browser.mjs';
 
 const [site, runsArgument = '5'] = process.argv.slice(2);
 if (!site) {

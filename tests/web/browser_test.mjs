@@ -26,7 +26,7 @@ import {
   START, check, checkExports, checkFrame, checkNoProblems, compareFrame, drag, nativeExport, nativeFrame,
   offeredBytes, openPage, pacedMouse, pacedStylus, runGroups, screenshotElement, viewportPoint, waitForSolid,
   waitForState,
-} from './harness.mjs';
+} from '../../harness/browser.mjs';
 
 const pause = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
 

@@ -13,7 +13,7 @@ import { STLLoader } from 'three/addons/loaders/STLLoader.js';
 import { TDSLoader } from 'three/addons/loaders/TDSLoader.js';
 import validator from 'gltf-validator';
 
-import { START, check, checkNoProblems, drag, openPage, runGroups, waitForState } from './harness.mjs';
+import { START, check, checkNoProblems, drag, openPage, runGroups, waitForState } from '../../harness/browser.mjs';
 
 const LINKS = { '3ds': 'download', glb: 'download-glb', stl: 'download-stl', obj: 'download-obj' };
 

@@ -21,7 +21,7 @@
 import {
   FRAME_HEIGHT, FRAME_WIDTH, START, check, checkExports, checkFrame, checkNoProblems, nativeExport, nativeFrame,
   offeredBytes, openPage, pacedMouse, runGroups, screenshotElement, waitForPresents, waitForState,
-} from './harness.mjs';
+} from '../../harness/browser.mjs';
 
 const LAPTOPS = [[1366, 657], [1280, 600]];
 

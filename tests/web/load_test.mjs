@@ -12,8 +12,8 @@ import http from 'node:http';
 import path from 'node:path';
 import zlib from 'node:zlib';
 
-import { serveDirectory } from '../../scripts/static-server.mjs';
-import { check, checkNoProblems, openPage, runGroups, screenshotElement, waitForState } from './harness.mjs';
+import { serveDirectory } from '../../web/server.mjs';
+import { check, checkNoProblems, openPage, runGroups, screenshotElement, waitForState } from '../../harness/browser.mjs';
 
 const site = path.resolve(process.argv[2] ?? '.');
 const KiB = 1024;

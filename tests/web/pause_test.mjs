@@ -11,7 +11,7 @@
 //                           offered, and the editor rests again
 import {
   check, checkFrame, checkNoProblems, nativeFrame, openPage, runGroups, waitForState,
-} from './harness.mjs';
+} from '../../harness/browser.mjs';
 
 const pause = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
 const presents = (page) => page.evaluate(() => window.kestrovan.presents);

@@ -12,7 +12,7 @@ import { promisify } from 'node:util';
 import zlib from 'node:zlib';
 import puppeteer from 'puppeteer-core';
 
-import { serveDirectory } from '../../scripts/static-server.mjs';
+import { serveDirectory } from '../web/server.mjs';
 
 const run = promisify(execFile);
 

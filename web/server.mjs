@@ -3,7 +3,7 @@
 // gzip, files named after their contents cached for good, everything else
 // (index.html) checked again on every visit.
 //
-//   node scripts/static-server.mjs DIR [PORT]    serve DIR (default port 8080)
+//   node web/server.mjs DIR [PORT]    serve DIR (default port 8080)
 //
 // Also imported by the browser tests and benchmarks, which serve the built
 // site on a free port (port 0) each.
@@ -127,13 +127,13 @@ export async function serveDirectory(root, port = 0, headers = {}, { beforeAnswe
 if (process.argv[1] === fileURLToPath(import.meta.url)) {
   const [root, port = '8080'] = process.argv.slice(2);
   if (!root) {
-    console.error('usage: node scripts/static-server.mjs DIR [PORT]');
+    console.error('usage: node web/server.mjs DIR [PORT]');
     process.exit(2);
   }
   try {
     await fs.access(path.join(root, 'index.html'));
   } catch {
-    console.error(`static-server: ${root}/index.html is missing (build the site with make web)`);
+    console.error(`server: ${root}/index.html is missing (build the site with make web)`);
     process.exit(2);
   }
   const { url } = await serveDirectory(root, Number(port));
