@@ -66,16 +66,23 @@ package: deps windows
 	cpack --config build/default/CPackConfig.cmake -B $(CURDIR)/build/packages
 	cpack --config build/windows/CPackConfig.cmake -B $(CURDIR)/build/packages
 
-format:
+# Our JavaScript, CSS and HTML (the page, the back end's JavaScript half, the
+# harness, tests, benchmarks and scripts), for Prettier and ESLint.
+WEB_SOURCES = git ls-files '*.js' '*.mjs' '*.css' '*.html'
+
+format: deps
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+	$(WEB_SOURCES) | xargs node_modules/.bin/prettier --log-level warn --write
 
 # Every build is configured so the fuzzer's and the browser edition's sources
-# are checked too.
+# are checked too. Our JavaScript must pass ESLint and be as Prettier writes it.
 lint: deps
 	cmake --preset default
 	cmake --preset web
 	$(FUZZ_CONFIGURE)
 	scripts/lint build/default build/fuzz build/web
+	node_modules/.bin/eslint --max-warnings 0 .
+	$(WEB_SOURCES) | xargs node_modules/.bin/prettier --check --log-level warn
 
 # The message fuzzer (the fuzz preset: clang, libFuzzer, address and
 # undefined-behaviour sanitizers) run over a bounded number of inputs; about a

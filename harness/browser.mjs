@@ -19,7 +19,14 @@ const run = promisify(execFile);
 export const FRAME_WIDTH = 1280;
 export const FRAME_HEIGHT = 1024;
 // Where each scene point starts; its square covers columns x-5..x-1, rows y-2..y+2.
-export const START = { P0: [10, 20], P1: [40, 400], P2: [500, 90], P3: [600, 700], A: [100, 100], B: [400, 400] };
+export const START = {
+  P0: [10, 20],
+  P1: [40, 400],
+  P2: [500, 90],
+  P3: [600, 700],
+  A: [100, 100],
+  B: [400, 400],
+};
 
 export const ENGINES = ['chromium', 'firefox'];
 const CHROMIUM = process.env.CHROMIUM ?? '/usr/bin/chromium';
@@ -27,9 +34,17 @@ const FIREFOX = process.env.FIREFOX ?? '/usr/bin/firefox-esr';
 // Headless software rendering with exact sRGB colours, and nothing that reaches
 // for the network.
 const CHROMIUM_FLAGS = [
-  '--headless', '--disable-gpu', '--enable-unsafe-swiftshader', '--disable-quic', '--no-first-run',
-  '--disable-background-networking', '--disable-component-update', '--disable-sync',
-  '--force-color-profile=srgb', '--hide-scrollbars', '--mute-audio',
+  '--headless',
+  '--disable-gpu',
+  '--enable-unsafe-swiftshader',
+  '--disable-quic',
+  '--no-first-run',
+  '--disable-background-networking',
+  '--disable-component-update',
+  '--disable-sync',
+  '--force-color-profile=srgb',
+  '--hide-scrollbars',
+  '--mute-audio',
 ];
 
 export class TestFailure extends Error {}
@@ -51,15 +66,20 @@ export function engineOf(page) {
 // use: headless Firefox has no WebGL without a GPU, windowed Firefox draws
 // the 3D view with its software renderer. Returns { display, stop }.
 async function startDisplay() {
-  const xvfb = spawn('Xvfb', ['-displayfd', '3', '-screen', '0', '2600x1700x24', '-nolisten', 'tcp'],
-    { stdio: ['ignore', 'ignore', 'pipe', 'pipe'] });
+  const xvfb = spawn(
+    'Xvfb',
+    ['-displayfd', '3', '-screen', '0', '2600x1700x24', '-nolisten', 'tcp'],
+    { stdio: ['ignore', 'ignore', 'pipe', 'pipe'] },
+  );
   const stop = () => {
     process.off('exit', stop);
     xvfb.kill();
   };
   process.on('exit', stop);
   let said = '';
-  xvfb.stderr.on('data', (data) => { said = (said + data).slice(-2000); });
+  xvfb.stderr.on('data', (data) => {
+    said = (said + data).slice(-2000);
+  });
   const display = await new Promise((resolve, reject) => {
     let number = '';
     xvfb.stdio[3].on('data', (data) => {
@@ -69,7 +89,9 @@ async function startDisplay() {
       }
     });
     xvfb.on('error', reject);
-    xvfb.on('exit', (code) => reject(new TestFailure(`Xvfb ended (${code}) before it was ready: ${said}`)));
+    xvfb.on('exit', (code) =>
+      reject(new TestFailure(`Xvfb ended (${code}) before it was ready: ${said}`)),
+    );
   });
   return { display, stop };
 }
@@ -79,8 +101,12 @@ async function launch(engine, work) {
     const { display, stop } = await startDisplay();
     try {
       const browser = await puppeteer.launch({
-        browser: 'firefox', protocol: 'webDriverBiDi', executablePath: FIREFOX, headless: false,
-        env: { ...process.env, DISPLAY: display }, timeout: 30000,
+        browser: 'firefox',
+        protocol: 'webDriverBiDi',
+        executablePath: FIREFOX,
+        headless: false,
+        env: { ...process.env, DISPLAY: display },
+        timeout: 30000,
       });
       browser.on('disconnected', stop);
       return browser;
@@ -121,8 +147,11 @@ export async function startBrowser(root, headers = {}, { engine = 'chromium' } =
 
 // Opens the page in a new tab. Any page error or failed request fails the test.
 // The default viewport holds the editor at one canvas pixel to one CSS pixel.
-export async function openPage(browser, url, { width = 2560, height = 1600, deviceScaleFactor = 1,
-  beforeLoad = null } = {}) {
+export async function openPage(
+  browser,
+  url,
+  { width = 2560, height = 1600, deviceScaleFactor = 1, beforeLoad = null } = {},
+) {
   const page = await browser.newPage();
   const problems = [];
   page.on('pageerror', (error) => problems.push(`page error: ${error.message}`));
@@ -142,10 +171,16 @@ export async function openPage(browser, url, { width = 2560, height = 1600, devi
 }
 
 export async function waitForState(page, state, timeout = 20000) {
-  await page.waitForFunction((want) => document.body.dataset.state === want, { timeout }, state)
+  await page
+    .waitForFunction((want) => document.body.dataset.state === want, { timeout }, state)
     .catch(async () => {
-      const seen = await page.evaluate(() => [document.body.dataset.state, document.body.innerText]);
-      throw new TestFailure(`page state stayed '${seen[0]}', expected '${state}'; the page says: ${seen[1]}`);
+      const seen = await page.evaluate(() => [
+        document.body.dataset.state,
+        document.body.innerText,
+      ]);
+      throw new TestFailure(
+        `page state stayed '${seen[0]}', expected '${state}'; the page says: ${seen[1]}`,
+      );
     });
 }
 
@@ -157,7 +192,12 @@ export function checkNoProblems(page) {
 export async function editorBox(page) {
   return page.evaluate(() => {
     const box = document.getElementById('editor').getBoundingClientRect();
-    return { x: box.left + window.scrollX, y: box.top + window.scrollY, width: box.width, height: box.height };
+    return {
+      x: box.left + window.scrollX,
+      y: box.top + window.scrollY,
+      width: box.width,
+      height: box.height,
+    };
   });
 }
 
@@ -169,8 +209,10 @@ export async function viewportPoint(page, x, y) {
     const r = document.getElementById('editor').getBoundingClientRect();
     return { left: r.left, top: r.top, width: r.width, height: r.height };
   });
-  return [Math.floor(box.left + (x + 0.5) * box.width / FRAME_WIDTH),
-    Math.floor(box.top + (y + 0.5) * box.height / FRAME_HEIGHT)];
+  return [
+    Math.floor(box.left + ((x + 0.5) * box.width) / FRAME_WIDTH),
+    Math.floor(box.top + ((y + 0.5) * box.height) / FRAME_HEIGHT),
+  ];
 }
 
 // Waits until the editor has presented `count` more frames. The editor
@@ -178,29 +220,36 @@ export async function viewportPoint(page, x, y) {
 // action two presents are enough for its messages to be handled and the
 // picture to be composed: compare once then, never "until it matches".
 export async function waitForPresents(page, count = 2, timeout = 10000) {
-  const seen = await page.evaluate((wanted, ms) => new Promise((resolve) => {
-    const from = window.kestrovan.presents;
-    const deadline = performance.now() + ms;
-    const poll = () => {
-      const presented = window.kestrovan.presents - from;
-      if (presented >= wanted || performance.now() > deadline) {
-        resolve(presented);
-      } else {
-        setTimeout(poll, 1);
-      }
-    };
-    poll();
-  }), count, timeout);
+  const seen = await page.evaluate(
+    (wanted, ms) =>
+      new Promise((resolve) => {
+        const from = window.kestrovan.presents;
+        const deadline = performance.now() + ms;
+        const poll = () => {
+          const presented = window.kestrovan.presents - from;
+          if (presented >= wanted || performance.now() > deadline) {
+            resolve(presented);
+          } else {
+            setTimeout(poll, 1);
+          }
+        };
+        poll();
+      }),
+    count,
+    timeout,
+  );
   check(seen >= count, `the editor presented ${seen} of ${count} frames in ${timeout / 1000} s`);
 }
 
 // The page's mouse, waiting for one present after each step, so the editor's
 // queue never holds more than the step just taken.
 export function pacedMouse(page) {
-  const paced = (step) => async (...args) => {
-    await step(...args);
-    await waitForPresents(page, 1);
-  };
+  const paced =
+    (step) =>
+    async (...args) => {
+      await step(...args);
+      await waitForPresents(page, 1);
+    };
   return {
     move: paced((x, y) => page.mouse.move(x, y)),
     down: paced(() => page.mouse.down()),
@@ -228,24 +277,36 @@ export async function screenshotElement(page, selector) {
     const r = document.querySelector(s).getBoundingClientRect();
     const view = document.documentElement;
     return {
-      box: { x: r.left + window.scrollX, y: r.top + window.scrollY, width: r.width, height: r.height },
+      box: {
+        x: r.left + window.scrollX,
+        y: r.top + window.scrollY,
+        width: r.width,
+        height: r.height,
+      },
       ratio: window.devicePixelRatio,
-      inView: r.left >= 0 && r.top >= 0 && r.right <= view.clientWidth && r.bottom <= view.clientHeight,
+      inView:
+        r.left >= 0 && r.top >= 0 && r.right <= view.clientWidth && r.bottom <= view.clientHeight,
     };
   }, selector);
   const clip = { x: Math.floor(box.x), y: Math.floor(box.y) };
   clip.width = Math.ceil(box.x + box.width) - clip.x;
   clip.height = Math.ceil(box.y + box.height) - clip.y;
-  const shot = decodePng(Buffer.from(await page.screenshot({ type: 'png', clip, captureBeyondViewport: !inView })));
+  const shot = decodePng(
+    Buffer.from(await page.screenshot({ type: 'png', clip, captureBeyondViewport: !inView })),
+  );
   const want = {
-    x: Math.round((box.x - clip.x) * ratio), y: Math.round((box.y - clip.y) * ratio),
-    width: Math.round(box.width * ratio), height: Math.round(box.height * ratio),
+    x: Math.round((box.x - clip.x) * ratio),
+    y: Math.round((box.y - clip.y) * ratio),
+    width: Math.round(box.width * ratio),
+    height: Math.round(box.height * ratio),
   };
   if (want.x === 0 && want.y === 0 && want.width === shot.width && want.height === shot.height) {
     return shot;
   }
-  check(want.x + want.width <= shot.width && want.y + want.height <= shot.height,
-    `a screenshot of ${selector} is ${shot.width}x${shot.height}, too small for its box`);
+  check(
+    want.x + want.width <= shot.width && want.y + want.height <= shot.height,
+    `a screenshot of ${selector} is ${shot.width}x${shot.height}, too small for its box`,
+  );
   const rgb = Buffer.alloc(want.width * want.height * 3);
   for (let y = 0; y < want.height; ++y) {
     const from = ((want.y + y) * shot.width + want.x) * 3;
@@ -261,18 +322,36 @@ export function pacedStylus(page) {
   let step;
   if (engineOf(page) === 'firefox') {
     const context = page.mainFrame().browsingContext;
-    step = (action) => context.performActions([{
-      type: 'pointer', id: 'stylus', parameters: { pointerType: 'touch' }, actions: [action],
-    }]);
+    step = (action) =>
+      context.performActions([
+        {
+          type: 'pointer',
+          id: 'stylus',
+          parameters: { pointerType: 'touch' },
+          actions: [action],
+        },
+      ]);
   } else {
     const session = page.createCDPSession();
     const buttons = { pointerDown: 1, pointerMove: 1, pointerUp: 0 };
-    const types = { pointerDown: 'mousePressed', pointerMove: 'mouseMoved', pointerUp: 'mouseReleased' };
+    const types = {
+      pointerDown: 'mousePressed',
+      pointerMove: 'mouseMoved',
+      pointerUp: 'mouseReleased',
+    };
     let at = [0, 0];
     step = async ({ type, x = at[0], y = at[1] }) => {
       at = [x, y];
-      await (await session).send('Input.dispatchMouseEvent', {
-        type: types[type], x, y, button: 'left', buttons: buttons[type], clickCount: 1, pointerType: 'pen',
+      await (
+        await session
+      ).send('Input.dispatchMouseEvent', {
+        type: types[type],
+        x,
+        y,
+        button: 'left',
+        buttons: buttons[type],
+        clickCount: 1,
+        pointerType: 'pen',
       });
     };
   }
@@ -302,7 +381,10 @@ export function decodePng(png) {
     if (type === 'IHDR') {
       width = data.readUInt32BE(0);
       height = data.readUInt32BE(4);
-      check(data[8] === 8 && (data[9] === 2 || data[9] === 6) && data[12] === 0, 'unexpected PNG format');
+      check(
+        data[8] === 8 && (data[9] === 2 || data[9] === 6) && data[12] === 0,
+        'unexpected PNG format',
+      );
       channels = data[9] === 6 ? 4 : 3;
     } else if (type === 'IDAT') {
       idat.push(data);
@@ -349,7 +431,11 @@ export async function nativeFrame(frameCheck, work, points = []) {
   const ppm = fs.readFileSync(file);
   const header = ppm.toString('latin1', 0, 32).match(/^P6\s+(\d+)\s+(\d+)\s+255\s/);
   check(header !== null, 'frame_check wrote no binary PPM');
-  return { width: Number(header[1]), height: Number(header[2]), rgb: ppm.subarray(header[0].length) };
+  return {
+    width: Number(header[1]),
+    height: Number(header[2]),
+    rgb: ppm.subarray(header[0].length),
+  };
 }
 
 // The object.3ds that Tab writes for a scene, composed natively.
@@ -362,19 +448,28 @@ export async function nativeExport(frameCheck, work, points = []) {
 // Compares a screenshot of the editor canvas with a frame. Each canvas pixel
 // must cover exactly `scale` x `scale` device pixels of its own colour.
 export function compareFrame(shot, frame, scale = 1) {
-  check(shot.width === frame.width * scale && shot.height === frame.height * scale,
-    `screenshot is ${shot.width}x${shot.height}, expected ${frame.width * scale}x${frame.height * scale}`);
+  check(
+    shot.width === frame.width * scale && shot.height === frame.height * scale,
+    `screenshot is ${shot.width}x${shot.height}, expected ${frame.width * scale}x${frame.height * scale}`,
+  );
   const differences = [];
   let count = 0;
   for (let y = 0; y < shot.height; ++y) {
     for (let x = 0; x < shot.width; ++x) {
       const s = (y * shot.width + x) * 3;
       const f = (Math.floor(y / scale) * frame.width + Math.floor(x / scale)) * 3;
-      if (shot.rgb[s] !== frame.rgb[f] || shot.rgb[s + 1] !== frame.rgb[f + 1] || shot.rgb[s + 2] !== frame.rgb[f + 2]) {
+      if (
+        shot.rgb[s] !== frame.rgb[f] ||
+        shot.rgb[s + 1] !== frame.rgb[f + 1] ||
+        shot.rgb[s + 2] !== frame.rgb[f + 2]
+      ) {
         count += 1;
         if (differences.length < 5) {
-          const hex = (b, i) => [...b.subarray(i, i + 3)].map((v) => v.toString(16).padStart(2, '0')).join('');
-          differences.push(`(${x}, ${y}): expected #${hex(frame.rgb, f)}, shown #${hex(shot.rgb, s)}`);
+          const hex = (b, i) =>
+            [...b.subarray(i, i + 3)].map((v) => v.toString(16).padStart(2, '0')).join('');
+          differences.push(
+            `(${x}, ${y}): expected #${hex(frame.rgb, f)}, shown #${hex(shot.rgb, s)}`,
+          );
         }
       }
     }
@@ -393,7 +488,8 @@ export async function checkFrame(page, frame, { scale = 1, what = 'the frame' } 
 // Waits until `count` exports have been offered, then two presents more, and
 // checks that the count is exactly `count`: a late extra export fails.
 export async function checkExports(page, count, timeout = 10000) {
-  await page.waitForFunction((n) => Number(document.body.dataset.exports) >= n, { timeout }, count)
+  await page
+    .waitForFunction((n) => Number(document.body.dataset.exports) >= n, { timeout }, count)
     .catch(() => {});
   await waitForPresents(page, 2);
   const got = await page.evaluate(() => Number(document.body.dataset.exports));
@@ -402,9 +498,16 @@ export async function checkExports(page, count, timeout = 10000) {
 
 // Waits until the 3D view has drawn its `count`th solid.
 export async function waitForSolid(page, count, timeout = 10000) {
-  await page.waitForFunction((n) => Number(document.getElementById('preview').dataset.shown) >= n,
-    { timeout }, count).catch(() => {});
-  const shown = await page.evaluate(() => Number(document.getElementById('preview').dataset.shown ?? 0));
+  await page
+    .waitForFunction(
+      (n) => Number(document.getElementById('preview').dataset.shown) >= n,
+      { timeout },
+      count,
+    )
+    .catch(() => {});
+  const shown = await page.evaluate(() =>
+    Number(document.getElementById('preview').dataset.shown ?? 0),
+  );
   check(shown === count, `the 3D view has drawn ${shown} solids, expected ${count}`);
 }
 
@@ -429,13 +532,19 @@ export async function offeredBytes(page) {
 export async function runGroups(groups) {
   const [site, frameCheck, ...wanted] = process.argv.slice(2);
   if (!site || !frameCheck) {
-    console.error(`usage: node ${path.basename(process.argv[1])} SITE FRAME_CHECK [${Object.keys(groups).join('|')}...]`);
+    console.error(
+      `usage: node ${path.basename(process.argv[1])} SITE FRAME_CHECK [${Object.keys(groups).join('|')}...]`,
+    );
     process.exit(2);
   }
   const names = wanted.length > 0 ? wanted : Object.keys(groups);
-  const chosen = process.env.KESTROVAN_BROWSERS ? process.env.KESTROVAN_BROWSERS.split(',') : ENGINES;
-  const unknown = [...names.filter((name) => groups[name] === undefined),
-    ...chosen.filter((engine) => !ENGINES.includes(engine))];
+  const chosen = process.env.KESTROVAN_BROWSERS
+    ? process.env.KESTROVAN_BROWSERS.split(',')
+    : ENGINES;
+  const unknown = [
+    ...names.filter((name) => groups[name] === undefined),
+    ...chosen.filter((engine) => !ENGINES.includes(engine)),
+  ];
   if (unknown.length > 0) {
     console.error(`unknown group or browser: ${unknown.join(', ')}`);
     process.exit(2);
@@ -449,8 +558,12 @@ export async function runGroups(groups) {
     }
     // Every browser starts at once: Firefox's slow start overlaps the run in
     // Chromium.
-    const starting = chosen.map((engine) => startBrowser(path.resolve(site), {}, { engine })
-      .then((session) => ({ session }), (error) => ({ error })));
+    const starting = chosen.map((engine) =>
+      startBrowser(path.resolve(site), {}, { engine }).then(
+        (session) => ({ session }),
+        (error) => ({ error }),
+      ),
+    );
     for (const [index, engine] of chosen.entries()) {
       const what = `${name} in ${engine}`;
       const { session, error } = await starting[index];
@@ -463,7 +576,9 @@ export async function runGroups(groups) {
         console.log(`PASS ${what} (${((Date.now() - started) / 1000).toFixed(1)} s)`);
       } catch (failure) {
         failed += 1;
-        console.error(`FAIL ${what}: ${failure instanceof TestFailure ? failure.message : failure.stack}`);
+        console.error(
+          `FAIL ${what}: ${failure instanceof TestFailure ? failure.message : failure.stack}`,
+        );
       } finally {
         await session?.close();
       }

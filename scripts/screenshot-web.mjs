@@ -20,7 +20,13 @@ import path from 'node:path';
 import { fileURLToPath } from 'node:url';
 
 import {
-  START, drag, openPage, startBrowser, waitForPresents, waitForSolid, waitForState,
+  START,
+  drag,
+  openPage,
+  startBrowser,
+  waitForPresents,
+  waitForSolid,
+  waitForState,
 } from '../harness/browser.mjs';
 
 const root = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '..');

@@ -58,8 +58,9 @@ const result = await esbuild.build({
 // The output that comes from the entry point `source`, as a name in the site.
 function outputOf(source) {
   const wanted = path.resolve(webDir, source);
-  const found = Object.entries(result.metafile.outputs)
-    .find(([, output]) => output.entryPoint !== undefined && path.resolve(output.entryPoint) === wanted);
+  const found = Object.entries(result.metafile.outputs).find(
+    ([, output]) => output.entryPoint !== undefined && path.resolve(output.entryPoint) === wanted,
+  );
   if (found === undefined) {
     throw new Error(`esbuild wrote nothing for ${source}`);
   }
@@ -68,7 +69,10 @@ function outputOf(source) {
 
 // index.html refers to main.js and style.css by their source names.
 let html = fs.readFileSync(path.join(webDir, 'index.html'), 'utf8');
-for (const [attribute, source] of [['src', 'main.js'], ['href', 'style.css']]) {
+for (const [attribute, source] of [
+  ['src', 'main.js'],
+  ['href', 'style.css'],
+]) {
   const reference = `${attribute}="${source}"`;
   if (html.split(reference).length !== 2) {
     throw new Error(`index.html must refer to ${source} once, as ${reference}`);

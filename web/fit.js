@@ -45,11 +45,13 @@ function fit() {
   const width = document.documentElement.clientWidth;
   const height = document.documentElement.clientHeight;
   const padding = cssLength('--page-padding');
-  const widthBeside = (width - 2 * padding - cssLength('--gap') - cssLength('--panel-min')) / editor.width;
+  const widthBeside =
+    (width - 2 * padding - cssLength('--gap') - cssLength('--panel-min')) / editor.width;
   const beside = width >= height && widthBeside >= (actualSize.checked ? 1 : SMALLEST_SCALE);
   main.dataset.layout = beside ? 'beside' : 'below';
 
-  const room = beside ? Math.min(widthBeside, (height - 2 * padding) / editor.height)
+  const room = beside
+    ? Math.min(widthBeside, (height - 2 * padding) / editor.height)
     : (width - 2 * padding) / editor.width;
   const scale = actualSize.checked ? 1 : fittedScale(room);
   editor.style.width = `${editor.width * scale}px`;
@@ -63,10 +65,14 @@ function fit() {
 // A new device pixel ratio (browser zoom, another monitor) may come without a
 // new viewport size.
 function watchPixelRatio() {
-  matchMedia(`(resolution: ${window.devicePixelRatio}dppx)`).addEventListener('change', () => {
-    fit();
-    watchPixelRatio();
-  }, { once: true });
+  matchMedia(`(resolution: ${window.devicePixelRatio}dppx)`).addEventListener(
+    'change',
+    () => {
+      fit();
+      watchPixelRatio();
+    },
+    { once: true },
+  );
 }
 
 // The root element's box follows the viewport and its scroll bars. Fitting

@@ -9,8 +9,11 @@ const CONTROLS = 'a[href], button, input, select, textarea, label, summary, [con
 // On the release: the press has moved the focus (or not) by then.
 window.addEventListener('pointerup', (event) => {
   const focused = document.activeElement;
-  if (document.body.dataset.state !== 'running' || event.target.closest?.(CONTROLS)
-      || (focused !== null && focused !== document.body)) {
+  if (
+    document.body.dataset.state !== 'running' ||
+    event.target.closest?.(CONTROLS) ||
+    (focused !== null && focused !== document.body)
+  ) {
     return;
   }
   editor.focus({ preventScroll: true });

@@ -22,10 +22,18 @@ const locateFile = (file, prefix) => (file.endsWith('.wasm') ? wasmUrl : prefix 
 
 // An offered file: its link (an <a download>) and the size beside it.
 function offerSlot(id) {
-  return { link: document.getElementById(id), size: document.getElementById(`${id}-size`), url: null };
+  return {
+    link: document.getElementById(id),
+    size: document.getElementById(`${id}-size`),
+    url: null,
+  };
 }
 const tdsOffer = offerSlot('download');
-const otherOffers = { glb: offerSlot('download-glb'), stl: offerSlot('download-stl'), obj: offerSlot('download-obj') };
+const otherOffers = {
+  glb: offerSlot('download-glb'),
+  stl: offerSlot('download-stl'),
+  obj: offerSlot('download-obj'),
+};
 
 // The 3D view and the other formats come as one chunk, fetched once the
 // editor runs (or at the first export, should that come first; or once it
@@ -108,17 +116,24 @@ function offer(bytes, files) {
 let offering = Promise.resolve();
 function offerExport(bytes) {
   loadSolidTools();
-  offering = offering.then(async () => {
-    const solidFiles = await makeSolidFiles;
-    const files = solidFiles === null ? null : await solidFiles(bytes).catch((error) => {
-      console.warn(`object.glb, object.stl and object.obj could not be made: ${error.message}`);
-      return null;
+  offering = offering
+    .then(async () => {
+      const solidFiles = await makeSolidFiles;
+      const files =
+        solidFiles === null
+          ? null
+          : await solidFiles(bytes).catch((error) => {
+              console.warn(
+                `object.glb, object.stl and object.obj could not be made: ${error.message}`,
+              );
+              return null;
+            });
+      offer(bytes, files);
+    })
+    .catch((error) => {
+      // Keep the chain going: a later export is offered all the same.
+      console.error(`The export could not be offered: ${error.message}`);
     });
-    offer(bytes, files);
-  }).catch((error) => {
-    // Keep the chain going: a later export is offered all the same.
-    console.error(`The export could not be offered: ${error.message}`);
-  });
 }
 
 function start() {

@@ -5,7 +5,7 @@ import { TDSLoader } from 'three/addons/loaders/TDSLoader.js';
 import { OrbitControls } from 'three/addons/controls/OrbitControls.js';
 
 const BACKGROUND = 0x2c2c33;
-const FIELD_OF_VIEW = 35;  // degrees, vertical
+const FIELD_OF_VIEW = 35; // degrees, vertical
 // Seen from the front, a little from the right and above, so the solid reads as 3D.
 const VIEW_DIRECTION = new THREE.Vector3(0.45, 0.35, 1).normalize();
 
@@ -17,7 +17,10 @@ export function createPreview(canvas, note) {
   const scene = new THREE.Scene();
   scene.background = new THREE.Color(BACKGROUND);
   scene.add(new THREE.HemisphereLight(0xffffff, 0x404048, 1.2));
-  const camera = new THREE.PerspectiveCamera(FIELD_OF_VIEW, canvas.clientWidth / canvas.clientHeight);
+  const camera = new THREE.PerspectiveCamera(
+    FIELD_OF_VIEW,
+    canvas.clientWidth / canvas.clientHeight,
+  );
   // The key light comes from the viewer, so the side in view is always lit.
   const keyLight = new THREE.DirectionalLight(0xffffff, 1.8);
   keyLight.position.set(1, 1, 2);
@@ -52,7 +55,7 @@ export function createPreview(canvas, note) {
     // The narrower of the two fields of view must hold the whole solid.
     const halfHeight = Math.tan(THREE.MathUtils.degToRad(FIELD_OF_VIEW / 2));
     const halfAngle = Math.atan(halfHeight * Math.min(1, camera.aspect));
-    const distance = radius / Math.sin(halfAngle) * 1.1;
+    const distance = (radius / Math.sin(halfAngle)) * 1.1;
     camera.near = distance / 100;
     camera.far = distance * 100;
     camera.position.copy(centre).addScaledVector(VIEW_DIRECTION, distance);
@@ -62,7 +65,10 @@ export function createPreview(canvas, note) {
   }
 
   function show(bytes) {
-    const group = loader.parse(bytes.buffer.slice(bytes.byteOffset, bytes.byteOffset + bytes.length), '');
+    const group = loader.parse(
+      bytes.buffer.slice(bytes.byteOffset, bytes.byteOffset + bytes.length),
+      '',
+    );
     group.traverse((node) => {
       if (node.isMesh) {
         // The surface is open at both ends: its inside shows too.

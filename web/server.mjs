@@ -41,7 +41,10 @@ export function acceptsGzip(header = '') {
   let gzipQuality = null;
   let anyQuality = null;
   for (const part of header.toLowerCase().split(',')) {
-    const [coding, ...params] = part.trim().split(';').map((s) => s.trim());
+    const [coding, ...params] = part
+      .trim()
+      .split(';')
+      .map((s) => s.trim());
     const q = params.find((p) => p.startsWith('q='));
     const quality = q === undefined ? 1 : Number(q.slice(2));
     if (coding === 'gzip' || coding === 'x-gzip') {
@@ -84,8 +87,11 @@ export async function serveDirectory(root, port = 0, headers = {}, { beforeAnswe
     if (beforeAnswer !== null) {
       await beforeAnswer(urlPath);
     }
-    if (file === null || (file !== base && !file.startsWith(base + path.sep)) ||
-        (request.method !== 'GET' && request.method !== 'HEAD')) {
+    if (
+      file === null ||
+      (file !== base && !file.startsWith(base + path.sep)) ||
+      (request.method !== 'GET' && request.method !== 'HEAD')
+    ) {
       response.writeHead(404).end();
       return;
     }

@@ -13,7 +13,10 @@ import { OBJExporter } from 'three/addons/exporters/OBJExporter.js';
 // are not in the file (and glTF cannot express Phong): the normals go, and a
 // plain standard material stands in, since glTF writes one for every mesh.
 function readSolid(bytes) {
-  const group = new TDSLoader().parse(bytes.buffer.slice(bytes.byteOffset, bytes.byteOffset + bytes.length), '');
+  const group = new TDSLoader().parse(
+    bytes.buffer.slice(bytes.byteOffset, bytes.byteOffset + bytes.length),
+    '',
+  );
   group.traverse((node) => {
     if (node.isMesh) {
       node.geometry.deleteAttribute('normal');

@@ -62,11 +62,14 @@ function processTable() {
     try {
       stat = fs.readFileSync(`/proc/${name}/stat`, 'latin1');
     } catch {
-      continue;  // gone meanwhile
+      continue; // gone meanwhile
     }
     // After the command's closing parenthesis: state, ppid, ... utime (14), stime (15).
     const fields = stat.slice(stat.lastIndexOf(')') + 2).split(' ');
-    table.set(Number(name), { parent: Number(fields[1]), ticks: Number(fields[11]) + Number(fields[12]) });
+    table.set(Number(name), {
+      parent: Number(fields[1]),
+      ticks: Number(fields[11]) + Number(fields[12]),
+    });
   }
   return table;
 }
@@ -112,9 +115,13 @@ function instrumentPage() {
     window.bench.puts.push(performance.now());
     return put.apply(this, args);
   };
-  window.addEventListener('mousemove', (event) => {
-    window.bench.moves.push([event.timeStamp, performance.now()]);
-  }, true);
+  window.addEventListener(
+    'mousemove',
+    (event) => {
+      window.bench.moves.push([event.timeStamp, performance.now()]);
+    },
+    true,
+  );
 }
 
 const presents = (page) => page.evaluate(() => [window.kestrovan.presents, performance.now()]);
@@ -132,7 +139,10 @@ function percentile(values, fraction) {
 }
 
 // The viewport point over canvas pixel (x, y), for a canvas box measured once.
-const pointOver = (box, x, y) => [box.left + (x + 0.5) * box.width / 1280, box.top + (y + 0.5) * box.height / 1024];
+const pointOver = (box, x, y) => [
+  box.left + ((x + 0.5) * box.width) / 1280,
+  box.top + ((y + 0.5) * box.height) / 1024,
+];
 
 // Drag moves one at a time, each at a random moment after the last one was
 // shown: from each event's time stamp to the first put after the page saw it.
@@ -146,7 +156,11 @@ async function measureLatency(page, box) {
   for (let i = 0; i < LATENCY_MOVES; ++i) {
     await sleep(Math.random() * 25);
     await page.mouse.move(...pointOver(box, 300 + (i % 2) * 400 + (i % 97), 200 + (i % 300)));
-    await page.waitForFunction((n) => window.bench.puts.length > n, { polling: 1, timeout: 5000 }, shown);
+    await page.waitForFunction(
+      (n) => window.bench.puts.length > n,
+      { polling: 1, timeout: 5000 },
+      shown,
+    );
     shown = await page.evaluate(() => window.bench.puts.length);
   }
   return page.evaluate(() => {
@@ -170,7 +184,11 @@ async function measureDrag(page, box) {
     window.bench.counting = true;
     window.bench.frames.length = 0;
     window.bench.moves.length = 0;
-    window.bench.dragStart = [window.kestrovan.presents, performance.now(), window.bench.puts.length];
+    window.bench.dragStart = [
+      window.kestrovan.presents,
+      performance.now(),
+      window.bench.puts.length,
+    ];
     requestAnimationFrame(frame);
   });
   const start = Date.now();
@@ -213,7 +231,9 @@ async function chromiumFigures() {
   });
   try {
     const root = session.browser.process().pid;
-    const page = await openPage(session.browser, `${session.url}site/`, { beforeLoad: instrumentPage });
+    const page = await openPage(session.browser, `${session.url}site/`, {
+      beforeLoad: instrumentPage,
+    });
     await waitForState(page, 'running');
     await sleep(SETTLE_MS);
     const visible = await idleFigures(page, root);
@@ -237,7 +257,10 @@ async function chromiumFigures() {
 
     const bench = await openPage(session.browser, `${session.url}bench/web/bench.html`);
     await bench.waitForFunction(() => window.benchResult !== undefined, { timeout: 120000 });
-    const wasm = await bench.evaluate(() => ({ ...window.benchResult, isolated: window.crossOriginIsolated }));
+    const wasm = await bench.evaluate(() => ({
+      ...window.benchResult,
+      isolated: window.crossOriginIsolated,
+    }));
     return { visible, hidden, hiddenState: state, latency, drag, wasm };
   } finally {
     await session.close();
@@ -249,8 +272,11 @@ async function chromiumFigures() {
 // Resolves with { process, display } once Xvfb names the display it took.
 function startXvfb() {
   return new Promise((resolve, reject) => {
-    const server = spawn('Xvfb', ['-displayfd', '3', '-screen', '0', '1920x1200x24', '-nolisten', 'tcp'],
-      { stdio: ['ignore', 'ignore', 'ignore', 'pipe'] });
+    const server = spawn(
+      'Xvfb',
+      ['-displayfd', '3', '-screen', '0', '1920x1200x24', '-nolisten', 'tcp'],
+      { stdio: ['ignore', 'ignore', 'ignore', 'pipe'] },
+    );
     let named = '';
     server.stdio[3].on('data', (data) => {
       named += data;
@@ -272,8 +298,13 @@ async function firefoxFigures() {
   let browser;
   try {
     browser = await puppeteer.launch({
-      browser: 'firefox', protocol: 'webDriverBiDi', executablePath: FIREFOX, headless: false,
-      env: { ...process.env, DISPLAY: xvfb.display }, defaultViewport: null, timeout: 60000,
+      browser: 'firefox',
+      protocol: 'webDriverBiDi',
+      executablePath: FIREFOX,
+      headless: false,
+      env: { ...process.env, DISPLAY: xvfb.display },
+      defaultViewport: null,
+      timeout: 60000,
       args: ['--width=1900', '--height=1150'],
     });
     const page = await browser.newPage();
@@ -282,7 +313,10 @@ async function firefoxFigures() {
     await sleep(SETTLE_MS);
     const serverBefore = treeTicks(xvfb.process.pid);
     const visible = await idleFigures(page, browser.process().pid);
-    const serverTicks = [...treeTicks(xvfb.process.pid)].reduce((sum, [pid, t]) => sum + t - (serverBefore.get(pid) ?? 0), 0);
+    const serverTicks = [...treeTicks(xvfb.process.pid)].reduce(
+      (sum, [pid, t]) => sum + t - (serverBefore.get(pid) ?? 0),
+      0,
+    );
     return { ...visible, server: serverTicks / CLOCK_TICKS / IDLE_SECONDS };
   } finally {
     await browser?.close().catch(() => {});
@@ -298,7 +332,9 @@ const chromium = await chromiumFigures();
 const firefox = await firefoxFigures();
 
 const { stdout } = await run(nativeBench, [
-  '--benchmark_filter=^render_frame$', '--benchmark_format=json', '--benchmark_repetitions=5',
+  '--benchmark_filter=^render_frame$',
+  '--benchmark_format=json',
+  '--benchmark_repetitions=5',
   '--benchmark_report_aggregates_only=true',
 ]);
 const median = JSON.parse(stdout).benchmarks.find((b) => b.aggregate_name === 'median');
@@ -312,17 +348,33 @@ const fromStamp = latency.map(([stamp]) => stamp);
 const fromSeen = latency.map(([, seen]) => seen);
 const p95 = percentile(fromStamp, 0.95);
 const ratio = wasm.render_median_ms / nativeMs;
-console.log(`timer steps: ${wasm.isolated ? '5 us (cross-origin isolated)' : '100 us'}; idle figures over ${IDLE_SECONDS} s`);
-console.log(`Chromium idle, tab visible:   ${f(visible.cpu)} CPU s/s   (goal <= 0.06: ${verdict(visible.cpu <= 0.06)}), ${f(visible.passes, 1)} passes/s`);
-console.log(`Chromium idle, tab hidden:    ${f(hidden.cpu)} CPU s/s   (goal <= 0.02: ${verdict(hidden.cpu <= 0.02)}), ${f(hidden.passes, 1)} passes/s (page ${chromium.hiddenState})`);
-console.log(`move to present, ${latency.length} moves: ${f(percentile(fromStamp, 0.5), 2)} ms median, ${f(p95, 2)} ms p95   (goal p95 <= 20 ms: ${verdict(p95 <= 20)}); from delivery to the page ${f(percentile(fromSeen, 0.5), 2)} ms median, ${f(percentile(fromSeen, 0.95), 2)} ms p95`);
-console.log(`drag, input as fast as sent:  ${f(drag.passes, 1)} passes/s, ${f(drag.updates, 1)} new pictures/s over ${drag.frames} display frames; ${drag.shown} of the ${drag.withInput} frames with input showed a new picture   (goal: all, ${verdict(drag.shown === drag.withInput)})`);
+console.log(
+  `timer steps: ${wasm.isolated ? '5 us (cross-origin isolated)' : '100 us'}; idle figures over ${IDLE_SECONDS} s`,
+);
+console.log(
+  `Chromium idle, tab visible:   ${f(visible.cpu)} CPU s/s   (goal <= 0.06: ${verdict(visible.cpu <= 0.06)}), ${f(visible.passes, 1)} passes/s`,
+);
+console.log(
+  `Chromium idle, tab hidden:    ${f(hidden.cpu)} CPU s/s   (goal <= 0.02: ${verdict(hidden.cpu <= 0.02)}), ${f(hidden.passes, 1)} passes/s (page ${chromium.hiddenState})`,
+);
+console.log(
+  `move to present, ${latency.length} moves: ${f(percentile(fromStamp, 0.5), 2)} ms median, ${f(p95, 2)} ms p95   (goal p95 <= 20 ms: ${verdict(p95 <= 20)}); from delivery to the page ${f(percentile(fromSeen, 0.5), 2)} ms median, ${f(percentile(fromSeen, 0.95), 2)} ms p95`,
+);
+console.log(
+  `drag, input as fast as sent:  ${f(drag.passes, 1)} passes/s, ${f(drag.updates, 1)} new pictures/s over ${drag.frames} display frames; ${drag.shown} of the ${drag.withInput} frames with input showed a new picture   (goal: all, ${verdict(drag.shown === drag.withInput)})`,
+);
 if (firefox === null) {
   console.log(`Firefox ESR idle:             skipped (no ${FIREFOX})`);
 } else {
-  console.log(`Firefox ESR idle, windowed:   ${f(firefox.cpu)} CPU s/s   (goal <= 0.08: ${verdict(firefox.cpu <= 0.08)}), ${f(firefox.passes, 1)} passes/s; its X server ${f(firefox.server)} CPU s/s`);
+  console.log(
+    `Firefox ESR idle, windowed:   ${f(firefox.cpu)} CPU s/s   (goal <= 0.08: ${verdict(firefox.cpu <= 0.08)}), ${f(firefox.passes, 1)} passes/s; its X server ${f(firefox.server)} CPU s/s`,
+  );
 }
-console.log(`present with read-back:       ${f(wasm.present_median_ms)} ms median   (goal <= 2 ms: ${verdict(wasm.present_median_ms <= 2)}); unchanged picture ${f(wasm.present_unchanged_median_ms)} ms`);
-console.log(`render_frame, wasm:           ${f(wasm.render_median_ms)} ms median, ${f(wasm.render_mean_ms)} ms mean`);
+console.log(
+  `present with read-back:       ${f(wasm.present_median_ms)} ms median   (goal <= 2 ms: ${verdict(wasm.present_median_ms <= 2)}); unchanged picture ${f(wasm.present_unchanged_median_ms)} ms`,
+);
+console.log(
+  `render_frame, wasm:           ${f(wasm.render_median_ms)} ms median, ${f(wasm.render_mean_ms)} ms mean`,
+);
 console.log(`render_frame, native:         ${f(nativeMs)} ms median of 5`);
 console.log(`wasm / native:                ${f(ratio, 2)} x   (goal <= 3: ${verdict(ratio <= 3)})`);

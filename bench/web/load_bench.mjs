@@ -67,13 +67,19 @@ async function load(browser, url, { throttled }) {
     await page.waitForNetworkIdle({ idleTime: 1000, timeout: 120000 });
     return await page.evaluate(() => {
       const entry = (e) => ({
-        name: e.name, start: e.startTime, end: e.responseEnd,
-        transferred: e.transferSize, encoded: e.encodedBodySize, decoded: e.decodedBodySize,
+        name: e.name,
+        start: e.startTime,
+        end: e.responseEnd,
+        transferred: e.transferSize,
+        encoded: e.encodedBodySize,
+        decoded: e.decodedBodySize,
       });
       return {
         marks: window.loadMarks,
-        fetches: [...performance.getEntriesByType('navigation'), ...performance.getEntriesByType('resource')]
-          .map(entry),
+        fetches: [
+          ...performance.getEntriesByType('navigation'),
+          ...performance.getEntriesByType('resource'),
+        ].map(entry),
       };
     });
   } finally {
@@ -105,20 +111,33 @@ const decoded = sum(fetches, 'decoded');
 const early = sum(beforeFrame, 'decoded');
 console.log('fetched at first load (transferred, uncompressed, started at):');
 for (const f of fetches) {
-  console.log(`  ${new URL(f.name).pathname.padEnd(44)} ${kib(f.transferred).padStart(11)} ` +
-    `${kib(f.decoded).padStart(11)}  ${f.start.toFixed(0).padStart(5)} ms`);
+  console.log(
+    `  ${new URL(f.name).pathname.padEnd(44)} ${kib(f.transferred).padStart(11)} ` +
+      `${kib(f.decoded).padStart(11)}  ${f.start.toFixed(0).padStart(5)} ms`,
+  );
 }
-console.log(`first load, transferred:        ${kib(transferred)}   (goal <= 200 KiB: ${verdict(transferred <= 200 * KiB)})`);
-console.log(`first load, uncompressed:       ${kib(decoded)}   (goal <= 750 KiB: ${verdict(decoded <= 750 * KiB)})`);
-console.log(`before the first frame:         ${kib(early)} uncompressed in ${beforeFrame.length} files   ` +
-  `(goal <= 150 KiB: ${verdict(early <= 150 * KiB)})`);
+console.log(
+  `first load, transferred:        ${kib(transferred)}   (goal <= 200 KiB: ${verdict(transferred <= 200 * KiB)})`,
+);
+console.log(
+  `first load, uncompressed:       ${kib(decoded)}   (goal <= 750 KiB: ${verdict(decoded <= 750 * KiB)})`,
+);
+console.log(
+  `before the first frame:         ${kib(early)} uncompressed in ${beforeFrame.length} files   ` +
+    `(goal <= 150 KiB: ${verdict(early <= 150 * KiB)})`,
+);
 
-const view = (run) => run.fetches.find((f) => /\/(solid|preview)[^/]*\.js$/.test(new URL(f.name).pathname));
+const view = (run) =>
+  run.fetches.find((f) => /\/(solid|preview)[^/]*\.js$/.test(new URL(f.name).pathname));
 const running = median(timed.map((run) => run.marks.running));
 const firstFrame = median(timed.map((run) => run.marks.firstFrame));
 const viewEnd = median(timed.map((run) => view(run)?.end ?? NaN));
 console.log(`mobile conditions, median of ${RUNS} loads:`);
 console.log(`  first frame:                  ${(firstFrame / 1000).toFixed(2)} s`);
-console.log(`  running:                      ${(running / 1000).toFixed(2)} s   (goal < 1.5 s: ${verdict(running < 1500)})`);
+console.log(
+  `  running:                      ${(running / 1000).toFixed(2)} s   (goal < 1.5 s: ${verdict(running < 1500)})`,
+);
 console.log(`  3D view's code arrived:       ${(viewEnd / 1000).toFixed(2)} s`);
-console.log(`  each load's running:          ${timed.map((run) => (run.marks.running / 1000).toFixed(2)).join(' ')} s`);
+console.log(
+  `  each load's running:          ${timed.map((run) => (run.marks.running / 1000).toFixed(2)).join(' ')} s`,
+);

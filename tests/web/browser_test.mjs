@@ -23,8 +23,23 @@
 import { TDSLoader } from 'three/addons/loaders/TDSLoader.js';
 
 import {
-  START, check, checkExports, checkFrame, checkNoProblems, compareFrame, drag, nativeExport, nativeFrame,
-  offeredBytes, openPage, pacedMouse, pacedStylus, runGroups, screenshotElement, viewportPoint, waitForSolid,
+  START,
+  check,
+  checkExports,
+  checkFrame,
+  checkNoProblems,
+  compareFrame,
+  drag,
+  nativeExport,
+  nativeFrame,
+  offeredBytes,
+  openPage,
+  pacedMouse,
+  pacedStylus,
+  runGroups,
+  screenshotElement,
+  viewportPoint,
+  waitForSolid,
   waitForState,
 } from '../../harness/browser.mjs';
 
@@ -42,26 +57,36 @@ const groups = {
     await checkFrame(page, await nativeFrame(frameCheck, work), { what: 'the initial frame' });
     await drag(page, START.P2, [650, 250]);
     await drag(page, START.B, [450, 600]);
-    await checkFrame(page, await nativeFrame(frameCheck, work, ['P2=650,250', 'B=450,600']),
-      { what: 'the scene with P2 and B dragged' });
+    await checkFrame(page, await nativeFrame(frameCheck, work, ['P2=650,250', 'B=450,600']), {
+      what: 'the scene with P2 and B dragged',
+    });
     checkNoProblems(page);
 
     // Two device pixels a canvas pixel, the editor at actual size in a window
     // too small for it, the page scrolled by a part of the editor: positions
     // still land on canvas pixels.
-    const scaled = await startEditor(browser, url, { width: 1400, height: 900, deviceScaleFactor: 2 });
+    const scaled = await startEditor(browser, url, {
+      width: 1400,
+      height: 900,
+      deviceScaleFactor: 2,
+    });
     await scaled.click('#actual-size');
     await scaled.evaluate(() => window.scrollTo(0, 45));
-    check(await scaled.evaluate(() => window.scrollY) === 45, 'the page does not scroll');
+    check((await scaled.evaluate(() => window.scrollY)) === 45, 'the page does not scroll');
     await drag(scaled, START.P2, [650, 250]);
-    await checkFrame(scaled, await nativeFrame(frameCheck, work, ['P2=650,250']),
-      { scale: 2, what: 'P2 dragged at device scale 2, scrolled' });
+    await checkFrame(scaled, await nativeFrame(frameCheck, work, ['P2=650,250']), {
+      scale: 2,
+      what: 'P2 dragged at device scale 2, scrolled',
+    });
     checkNoProblems(scaled);
   },
 
   async export_offer({ browser, url, work, frameCheck }) {
     const page = await startEditor(browser, url);
-    check(await page.evaluate(() => document.getElementById('download').hidden), 'a file is offered before any export');
+    check(
+      await page.evaluate(() => document.getElementById('download').hidden),
+      'a file is offered before any export',
+    );
     await drag(page, START.P2, [650, 250]);
     await drag(page, START.B, [450, 600]);
     await checkFrame(page, await nativeFrame(frameCheck, work, ['P2=650,250', 'B=450,600']));
@@ -71,11 +96,20 @@ const groups = {
     await page.keyboard.press('Tab');
     await checkExports(page, 1);
     const offered = await offeredBytes(page);
-    check(offered !== null && offered.equals(expected),
-      `the offered file (${offered?.length} bytes) differs from the native export`);
-    check(await page.evaluate(() => document.activeElement?.id) === 'editor', 'Tab moved the focus');
-    check((await page.evaluate(() => document.getElementById('download-size').textContent)).includes('10,921'),
-      'the offer does not show its size');
+    check(
+      offered !== null && offered.equals(expected),
+      `the offered file (${offered?.length} bytes) differs from the native export`,
+    );
+    check(
+      (await page.evaluate(() => document.activeElement?.id)) === 'editor',
+      'Tab moved the focus',
+    );
+    check(
+      (await page.evaluate(() => document.getElementById('download-size').textContent)).includes(
+        '10,921',
+      ),
+      'the offer does not show its size',
+    );
 
     // A held key: the first press and then the browser's repeats.
     let href = await page.evaluate(() => document.getElementById('download').href);
@@ -88,8 +122,14 @@ const groups = {
     const latest = await page.evaluate(() => document.getElementById('download').href);
     check(latest !== href, 'the repeats did not replace the offer');
     href = latest;
-    check((await offeredBytes(page)).equals(expected), 'a repeated export differs from the native export');
-    check(await page.evaluate(() => document.activeElement?.id) === 'editor', 'a held Tab moved the focus');
+    check(
+      (await offeredBytes(page)).equals(expected),
+      'a repeated export differs from the native export',
+    );
+    check(
+      (await page.evaluate(() => document.activeElement?.id)) === 'editor',
+      'a held Tab moved the focus',
+    );
     checkNoProblems(page);
   },
 
@@ -98,9 +138,9 @@ const groups = {
     const frame = (points) => nativeFrame(frameCheck, work, points);
     const to = (x, y) => viewportPoint(page, x, y);
     const mouse = pacedMouse(page);
-    await mouse.move(...await to(START.P2[0] - 3, START.P2[1]));
+    await mouse.move(...(await to(START.P2[0] - 3, START.P2[1])));
     await mouse.down();
-    await mouse.move(...await to(700, 300));
+    await mouse.move(...(await to(700, 300)));
     await checkFrame(page, await frame(['P2=700,300']), { what: 'P2 following the pointer' });
     // Out over the 3D view, and released there.
     const [outX, outY] = await viewportPoint(page, 1279, 300);
@@ -108,22 +148,24 @@ const groups = {
     await mouse.up();
     await checkFrame(page, await frame(['P2=700,300']), { what: 'P2 where it was left' });
     // Back in with the button up: the release was never seen.
-    await mouse.move(...await to(800, 400));
+    await mouse.move(...(await to(800, 400)));
     await checkFrame(page, await frame(['P2=800,400']), { what: 'P2 following again' });
-    await mouse.move(...await to(900, 500));
+    await mouse.move(...(await to(900, 500)));
     await mouse.down();
     await mouse.up();
-    await mouse.move(...await to(950, 600));
-    await checkFrame(page, await frame(['P2=900,500']), { what: 'the drag ended by a click inside' });
+    await mouse.move(...(await to(950, 600)));
+    await checkFrame(page, await frame(['P2=900,500']), {
+      what: 'the drag ended by a click inside',
+    });
 
     // A pen (in Firefox a finger) drag from P1's square moves nothing.
     const pen = await startEditor(browser, url);
     const stylus = pacedStylus(pen);
-    await stylus.move(...await viewportPoint(pen, START.P1[0] - 3, START.P1[1]));
+    await stylus.move(...(await viewportPoint(pen, START.P1[0] - 3, START.P1[1])));
     await stylus.down();
-    await stylus.move(...await viewportPoint(pen, 300, 300));
+    await stylus.move(...(await viewportPoint(pen, 300, 300)));
     await stylus.up();
-    await pen.mouse.move(...await viewportPoint(pen, 350, 350));
+    await pen.mouse.move(...(await viewportPoint(pen, 350, 350)));
     await checkFrame(pen, await frame([]), { what: 'the initial scene after a pen drag' });
     checkNoProblems(page);
     checkNoProblems(pen);
@@ -136,29 +178,43 @@ const groups = {
       const shot = await screenshotElement(page, '#preview');
       let count = 0;
       for (let i = 0; i < shot.rgb.length; i += 3) {
-        if (Math.abs(shot.rgb[i] - background[0]) + Math.abs(shot.rgb[i + 1] - background[1]) +
-            Math.abs(shot.rgb[i + 2] - background[2]) > 24) {
+        if (
+          Math.abs(shot.rgb[i] - background[0]) +
+            Math.abs(shot.rgb[i + 1] - background[1]) +
+            Math.abs(shot.rgb[i + 2] - background[2]) >
+          24
+        ) {
           count += 1;
         }
       }
       return { count, rgb: shot.rgb };
     };
     check((await solidPixels()).count === 0, 'the 3D view shows something before any export');
-    check(await page.evaluate(() => !document.getElementById('preview-note').hidden), 'no hint to press Tab');
+    check(
+      await page.evaluate(() => !document.getElementById('preview-note').hidden),
+      'no hint to press Tab',
+    );
 
     await page.keyboard.press('Tab');
     await checkExports(page, 1);
     const offered = await offeredBytes(page);
     const read = [];
-    new TDSLoader().parse(offered.buffer.slice(offered.byteOffset, offered.byteOffset + offered.length), '')
+    new TDSLoader()
+      .parse(offered.buffer.slice(offered.byteOffset, offered.byteOffset + offered.length), '')
       .traverse((node) => {
         if (node.isMesh) {
           read.push([node.geometry.attributes.position.count, node.geometry.index.count / 3]);
         }
       });
-    check(JSON.stringify(read) === '[[400,760]]', `three's loader read meshes [vertices, triangles] ${JSON.stringify(read)}`);
+    check(
+      JSON.stringify(read) === '[[400,760]]',
+      `three's loader read meshes [vertices, triangles] ${JSON.stringify(read)}`,
+    );
     await waitForSolid(page, 1);
-    check(await page.evaluate(() => document.getElementById('preview-note').hidden), 'the hint stays over the solid');
+    check(
+      await page.evaluate(() => document.getElementById('preview-note').hidden),
+      'the hint stays over the solid',
+    );
     const first = await solidPixels();
     check(first.count > 2000, `the 3D view shows the solid in only ${first.count} pixels`);
 
@@ -169,7 +225,10 @@ const groups = {
     await checkExports(page, 2);
     await waitForSolid(page, 2);
     const second = await solidPixels();
-    check(second.count > 2000 && !second.rgb.equals(first.rgb), 'the 3D view was not refreshed by the second export');
+    check(
+      second.count > 2000 && !second.rgb.equals(first.rgb),
+      'the 3D view was not refreshed by the second export',
+    );
     checkNoProblems(page);
   },
 
@@ -179,29 +238,53 @@ const groups = {
     await checkFrame(page, initial);
     await page.keyboard.press('Escape');
     await waitForState(page, 'ended');
-    check(await page.evaluate(() => document.body.dataset.exitCode) === '0', 'Escape did not end with exit code 0');
+    check(
+      (await page.evaluate(() => document.body.dataset.exitCode)) === '0',
+      'Escape did not end with exit code 0',
+    );
     // Nothing is presented after the end, so only time can tell.
     const presents = await page.evaluate(() => window.kestrovan.presents);
     await pause(300);
-    check(await page.evaluate(() => window.kestrovan.presents) === presents, 'frames go on after Escape');
+    check(
+      (await page.evaluate(() => window.kestrovan.presents)) === presents,
+      'frames go on after Escape',
+    );
     // The end notice is a separate element over the picture: under it, the
     // picture is unchanged.
-    await page.evaluate(() => { document.querySelector('.status').style.visibility = 'hidden'; });
+    await page.evaluate(() => {
+      document.querySelector('.status').style.visibility = 'hidden';
+    });
     const last = compareFrame(await screenshotElement(page, '#editor'), initial);
     check(last === null, `the last picture after the end is gone: ${last}`);
-    await page.evaluate(() => { document.querySelector('.status').style.visibility = ''; });
+    await page.evaluate(() => {
+      document.querySelector('.status').style.visibility = '';
+    });
     // Tab is the browser's again: it moves the focus and exports nothing.
     await page.evaluate(() => {
       window.tabPrevented = null;
-      window.addEventListener('keydown', (event) => { window.tabPrevented = event.defaultPrevented; });
+      window.addEventListener('keydown', (event) => {
+        window.tabPrevented = event.defaultPrevented;
+      });
     });
     await page.keyboard.press('Tab');
-    check(await page.evaluate(() => window.tabPrevented) === false, 'Tab is still taken after the end');
-    check(await page.evaluate(() => document.activeElement?.id) !== 'editor', 'Tab did not move the focus');
-    check(await page.evaluate(() => document.body.dataset.exports) === '0', 'Tab exported after the end');
+    check(
+      (await page.evaluate(() => window.tabPrevented)) === false,
+      'Tab is still taken after the end',
+    );
+    check(
+      (await page.evaluate(() => document.activeElement?.id)) !== 'editor',
+      'Tab did not move the focus',
+    );
+    check(
+      (await page.evaluate(() => document.body.dataset.exports)) === '0',
+      'Tab exported after the end',
+    );
     await page.click('#restart');
     await waitForState(page, 'running');
-    check(await page.evaluate(() => document.body.dataset.exitCode) === undefined, 'a fresh start keeps the exit code');
+    check(
+      (await page.evaluate(() => document.body.dataset.exitCode)) === undefined,
+      'a fresh start keeps the exit code',
+    );
     await page.keyboard.press('Tab');
     await checkExports(page, 1);
     checkNoProblems(page);
@@ -212,9 +295,15 @@ const groups = {
       },
     });
     await waitForState(failing, 'failed');
-    check(await failing.evaluate(() => document.body.dataset.exitCode) === '1', 'a failed start did not end with 1');
-    check((await failing.evaluate(() => document.getElementById('message').textContent)) === 'Startup failed.',
-      'the page does not say "Startup failed."');
+    check(
+      (await failing.evaluate(() => document.body.dataset.exitCode)) === '1',
+      'a failed start did not end with 1',
+    );
+    check(
+      (await failing.evaluate(() => document.getElementById('message').textContent)) ===
+        'Startup failed.',
+      'the page does not say "Startup failed."',
+    );
     checkNoProblems(failing);
   },
 };

@@ -13,7 +13,15 @@ import { STLLoader } from 'three/addons/loaders/STLLoader.js';
 import { TDSLoader } from 'three/addons/loaders/TDSLoader.js';
 import validator from 'gltf-validator';
 
-import { START, check, checkNoProblems, drag, openPage, runGroups, waitForState } from '../../harness/browser.mjs';
+import {
+  START,
+  check,
+  checkNoProblems,
+  drag,
+  openPage,
+  runGroups,
+  waitForState,
+} from '../../harness/browser.mjs';
 
 const LINKS = { '3ds': 'download', glb: 'download-glb', stl: 'download-stl', obj: 'download-obj' };
 
@@ -24,7 +32,8 @@ async function startEditor(browser, url, options) {
 }
 
 async function waitForExports(page, count) {
-  await page.waitForFunction((n) => Number(document.body.dataset.exports) >= n, { timeout: 10000 }, count)
+  await page
+    .waitForFunction((n) => Number(document.body.dataset.exports) >= n, { timeout: 10000 }, count)
     .catch(() => {});
   const got = await page.evaluate(() => Number(document.body.dataset.exports));
   check(got === count, `data-exports is ${got}, expected ${count}`);
@@ -32,14 +41,33 @@ async function waitForExports(page, count) {
 
 // What each link offers, by format: { href, hidden, export, size, bytes }.
 async function offers(page) {
-  const seen = await page.evaluate(async (links) => Object.fromEntries(await Promise.all(
-    Object.entries(links).map(async ([format, id]) => {
-      const link = document.getElementById(id);
-      const bytes = link.hidden ? null : Array.from(new Uint8Array(await (await fetch(link.href)).arrayBuffer()));
-      return [format, { href: link.getAttribute('href'), hidden: link.hidden, export: link.dataset.export,
-        size: document.getElementById(`${id}-size`).textContent, bytes }];
-    }))), LINKS);
-  Object.values(seen).forEach((offer) => { offer.bytes &&= Buffer.from(offer.bytes); });
+  const seen = await page.evaluate(
+    async (links) =>
+      Object.fromEntries(
+        await Promise.all(
+          Object.entries(links).map(async ([format, id]) => {
+            const link = document.getElementById(id);
+            const bytes = link.hidden
+              ? null
+              : Array.from(new Uint8Array(await (await fetch(link.href)).arrayBuffer()));
+            return [
+              format,
+              {
+                href: link.getAttribute('href'),
+                hidden: link.hidden,
+                export: link.dataset.export,
+                size: document.getElementById(`${id}-size`).textContent,
+                bytes,
+              },
+            ];
+          }),
+        ),
+      ),
+    LINKS,
+  );
+  Object.values(seen).forEach((offer) => {
+    offer.bytes &&= Buffer.from(offer.bytes);
+  });
   return seen;
 }
 
@@ -53,13 +81,20 @@ const READERS = {
 // Every triangle's corners in world coordinates as single-precision numbers,
 // nine a triangle, in the order the file holds them.
 async function triangleCorners(format, bytes) {
-  const object = await READERS[format](bytes.buffer.slice(bytes.byteOffset, bytes.byteOffset + bytes.length));
+  const object = await READERS[format](
+    bytes.buffer.slice(bytes.byteOffset, bytes.byteOffset + bytes.length),
+  );
   const corners = [];
   const corner = new Vector3();
   object.updateMatrixWorld(true);
   object.traverse((node) => {
     if (node.isMesh) {
-      const { geometry: { attributes: { position }, index } } = node;
+      const {
+        geometry: {
+          attributes: { position },
+          index,
+        },
+      } = node;
       for (let i = 0; i < (index ?? position).count; ++i) {
         corner.fromBufferAttribute(position, index?.getX(i) ?? i).applyMatrix4(node.matrixWorld);
         corners.push(Math.fround(corner.x), Math.fround(corner.y), Math.fround(corner.z));
@@ -74,20 +109,31 @@ async function checkSameSolid(seen, what) {
   check(expected.length === 760 * 9, `object.3ds holds ${expected.length / 9} triangles (${what})`);
   for (const format of ['glb', 'stl', 'obj']) {
     const corners = await triangleCorners(format, seen[format].bytes);
-    const first = corners.length === expected.length ? corners.findIndex((v, i) => v !== expected[i]) : 0;
-    const at = first - first % 3;
-    check(first < 0, `object.${format} (${corners.length / 9} triangles), triangle ${Math.floor(at / 9)}: corner ` +
-      `${corners.slice(at, at + 3)}, object.3ds has ${expected.slice(at, at + 3)} (${what})`);
+    const first =
+      corners.length === expected.length ? corners.findIndex((v, i) => v !== expected[i]) : 0;
+    const at = first - (first % 3);
+    check(
+      first < 0,
+      `object.${format} (${corners.length / 9} triangles), triangle ${Math.floor(at / 9)}: corner ` +
+        `${corners.slice(at, at + 3)}, object.3ds has ${expected.slice(at, at + 3)} (${what})`,
+    );
   }
 }
 
 // Fails on any error; returns the validator's other messages.
 async function validate(glb, what) {
   const { issues, info } = await validator.validateBytes(new Uint8Array(glb));
-  const messages = issues.messages.map((m) => `${m.code} ${m.pointer ?? ''}: ${m.message} (${what})`);
-  check(issues.numErrors === 0, `the glTF validator finds errors in object.glb:\n${messages.join('\n')}`);
-  check(!info.hasTextures && info.materialCount === 1 && info.maxAttributes === 1,
-    `object.glb holds more than the solid (${what}): ${JSON.stringify(info)}`);
+  const messages = issues.messages.map(
+    (m) => `${m.code} ${m.pointer ?? ''}: ${m.message} (${what})`,
+  );
+  check(
+    issues.numErrors === 0,
+    `the glTF validator finds errors in object.glb:\n${messages.join('\n')}`,
+  );
+  check(
+    !info.hasTextures && info.materialCount === 1 && info.maxAttributes === 1,
+    `object.glb holds more than the solid (${what}): ${JSON.stringify(info)}`,
+  );
   return messages;
 }
 
@@ -101,14 +147,21 @@ const groups = {
         };
       },
     });
-    check(Object.values(await offers(page)).every((offer) => offer.hidden), 'a file is offered before any export');
+    check(
+      Object.values(await offers(page)).every((offer) => offer.hidden),
+      'a file is offered before any export',
+    );
     await drag(page, START.P2, [650, 250]);
     await page.keyboard.press('Tab');
     await waitForExports(page, 1);
     const seen = await offers(page);
     await checkSameSolid(seen, 'P2 dragged');
-    await page.waitForFunction(() => document.getElementById('preview-note').textContent.includes('not available'),
-      { timeout: 10000 }).catch(() => check(false, 'the 3D view did without WebGL'));
+    await page
+      .waitForFunction(
+        () => document.getElementById('preview-note').textContent.includes('not available'),
+        { timeout: 10000 },
+      )
+      .catch(() => check(false, 'the 3D view did without WebGL'));
     checkNoProblems(page);
   },
 
@@ -118,7 +171,11 @@ const groups = {
     await waitForExports(page, 1);
     const initial = await offers(page);
     const notes = await validate(initial.glb.bytes, 'initial scene');
-    console.log(Object.entries(initial).map(([f, o]) => `object.${f}: ${o.bytes.length} bytes`).join(', '));
+    console.log(
+      Object.entries(initial)
+        .map(([f, o]) => `object.${f}: ${o.bytes.length} bytes`)
+        .join(', '),
+    );
     // Every control point on one pixel of the axis: all vertices in one place
     // (up to rounding), every triangle of zero area.
     for (const point of ['P0', 'P1', 'P2', 'P3']) {
@@ -127,7 +184,7 @@ const groups = {
     await page.keyboard.press('Tab');
     await waitForExports(page, 2);
     const point = await offers(page);
-    notes.push(...await validate(point.glb.bytes, 'zero size'));
+    notes.push(...(await validate(point.glb.bytes, 'zero size')));
     await checkSameSolid(point, 'zero size');
     console.log(`glTF validator: ${notes.length === 0 ? 'no messages' : notes.join('\n')}`);
     checkNoProblems(page);
@@ -145,15 +202,33 @@ const groups = {
     await waitForExports(page, 5);
     await page.keyboard.up('Tab');
     for (const [format, offer] of Object.entries(await offers(page))) {
-      check(offer.export === '5' && offer.href !== first[format].href, `object.${format} is from export ${offer.export}`);
-      check(offer.bytes.equals(first[format].bytes), `object.${format} differs between two exports of one scene`);
-      check(offer.size === `(${offer.bytes.length.toLocaleString('en')} bytes)`,
-        `object.${format} has ${offer.bytes.length} bytes but says ${offer.size}`);
+      check(
+        offer.export === '5' && offer.href !== first[format].href,
+        `object.${format} is from export ${offer.export}`,
+      );
+      check(
+        offer.bytes.equals(first[format].bytes),
+        `object.${format} differs between two exports of one scene`,
+      );
+      check(
+        offer.size === `(${offer.bytes.length.toLocaleString('en')} bytes)`,
+        `object.${format} has ${offer.bytes.length} bytes but says ${offer.size}`,
+      );
     }
     checkNoProblems(page);
     // A fetch of a freed address fails (and counts as a problem of the page).
-    const freed = await page.evaluate(async (hrefs) => Promise.all(hrefs.map(
-      (href) => fetch(href).then(() => false, () => true))), Object.values(first).map((offer) => offer.href));
+    const freed = await page.evaluate(
+      async (hrefs) =>
+        Promise.all(
+          hrefs.map((href) =>
+            fetch(href).then(
+              () => false,
+              () => true,
+            ),
+          ),
+        ),
+      Object.values(first).map((offer) => offer.href),
+    );
     check(freed.every(Boolean), `replaced offers' addresses still answer: ${freed}`);
   },
 };

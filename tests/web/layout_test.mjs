@@ -19,11 +19,28 @@
 //                     page, Tab exports and Escape ends without a click on
 //                     the editor; a control keeps the focus it takes
 import {
-  FRAME_HEIGHT, FRAME_WIDTH, START, check, checkExports, checkFrame, checkNoProblems, nativeExport, nativeFrame,
-  offeredBytes, openPage, pacedMouse, runGroups, screenshotElement, waitForPresents, waitForState,
+  FRAME_HEIGHT,
+  FRAME_WIDTH,
+  START,
+  check,
+  checkExports,
+  checkFrame,
+  checkNoProblems,
+  nativeExport,
+  nativeFrame,
+  offeredBytes,
+  openPage,
+  pacedMouse,
+  runGroups,
+  screenshotElement,
+  waitForPresents,
+  waitForState,
 } from '../../harness/browser.mjs';
 
-const LAPTOPS = [[1366, 657], [1280, 600]];
+const LAPTOPS = [
+  [1366, 657],
+  [1280, 600],
+];
 
 async function startEditor(browser, url, options) {
   const page = await openPage(browser, url, options);
@@ -39,11 +56,25 @@ async function boxes(page, selectors) {
     for (const selector of list) {
       const element = document.querySelector(selector);
       const box = element?.getBoundingClientRect();
-      const shown = element !== null && element.checkVisibility() && box.width > 0 && box.height > 0;
-      const inside = shown && box.left >= 0 && box.top >= 0 && box.right <= view.clientWidth
-        && box.bottom <= view.clientHeight;
-      result[selector] = { left: box?.left, top: box?.top, width: box?.width, height: box?.height,
-        problem: shown ? (inside ? null : `${selector} reaches out of the viewport`) : `${selector} is not shown` };
+      const shown =
+        element !== null && element.checkVisibility() && box.width > 0 && box.height > 0;
+      const inside =
+        shown &&
+        box.left >= 0 &&
+        box.top >= 0 &&
+        box.right <= view.clientWidth &&
+        box.bottom <= view.clientHeight;
+      result[selector] = {
+        left: box?.left,
+        top: box?.top,
+        width: box?.width,
+        height: box?.height,
+        problem: shown
+          ? inside
+            ? null
+            : `${selector} reaches out of the viewport`
+          : `${selector} is not shown`,
+      };
     }
     return result;
   }, selectors);
@@ -51,7 +82,9 @@ async function boxes(page, selectors) {
 
 async function checkInSight(page, selectors, when) {
   const found = await boxes(page, selectors);
-  const problems = Object.values(found).map((box) => box.problem).filter((problem) => problem !== null);
+  const problems = Object.values(found)
+    .map((box) => box.problem)
+    .filter((problem) => problem !== null);
   check(problems.length === 0, `${when}: ${problems.join('; ')}`);
   return found;
 }
@@ -60,10 +93,19 @@ async function checkNoScrolling(page, when) {
   const scroll = await page.evaluate(() => {
     window.scrollTo(50, 50);
     const view = document.documentElement;
-    return [view.scrollWidth, view.scrollHeight, view.clientWidth, view.clientHeight, window.scrollX, window.scrollY];
+    return [
+      view.scrollWidth,
+      view.scrollHeight,
+      view.clientWidth,
+      view.clientHeight,
+      window.scrollX,
+      window.scrollY,
+    ];
   });
-  check(scroll[0] <= scroll[2] && scroll[1] <= scroll[3] && scroll[4] === 0 && scroll[5] === 0,
-    `${when}: the page scrolls (content ${scroll[0]}x${scroll[1]} in ${scroll[2]}x${scroll[3]})`);
+  check(
+    scroll[0] <= scroll[2] && scroll[1] <= scroll[3] && scroll[4] === 0 && scroll[5] === 0,
+    `${when}: the page scrolls (content ${scroll[0]}x${scroll[1]} in ${scroll[2]}x${scroll[3]})`,
+  );
 }
 
 const groups = {
@@ -74,10 +116,15 @@ const groups = {
       await checkNoScrolling(page, at);
       const found = await checkInSight(page, ['#editor', '#preview', '.help', '#actual-size'], at);
       const editor = found['#editor'];
-      check(Math.abs(editor.width / editor.height - FRAME_WIDTH / FRAME_HEIGHT) < 0.01 && editor.width >= FRAME_WIDTH / 2,
-        `${at} the editor is shown ${editor.width}x${editor.height}`);
-      check(found['#preview'].width >= 280 && found['#preview'].height >= 280,
-        `${at} the 3D view is ${found['#preview'].width}x${found['#preview'].height}`);
+      check(
+        Math.abs(editor.width / editor.height - FRAME_WIDTH / FRAME_HEIGHT) < 0.01 &&
+          editor.width >= FRAME_WIDTH / 2,
+        `${at} the editor is shown ${editor.width}x${editor.height}`,
+      );
+      check(
+        found['#preview'].width >= 280 && found['#preview'].height >= 280,
+        `${at} the 3D view is ${found['#preview'].width}x${found['#preview'].height}`,
+      );
 
       await page.keyboard.press('Tab');
       await checkExports(page, 1);
@@ -87,10 +134,14 @@ const groups = {
       // Actual size and back: the page scrolls, then fits again.
       await page.click('#actual-size');
       const actual = (await boxes(page, ['#editor']))['#editor'];
-      check(actual.width === FRAME_WIDTH && actual.height === FRAME_HEIGHT,
-        `${at} actual size shows the editor ${actual.width}x${actual.height}`);
-      check(await page.evaluate(() => document.documentElement.scrollHeight > window.innerHeight),
-        `${at} the page does not scroll at actual size`);
+      check(
+        actual.width === FRAME_WIDTH && actual.height === FRAME_HEIGHT,
+        `${at} actual size shows the editor ${actual.width}x${actual.height}`,
+      );
+      check(
+        await page.evaluate(() => document.documentElement.scrollHeight > window.innerHeight),
+        `${at} the page does not scroll at actual size`,
+      );
       await page.click('#actual-size');
       await checkNoScrolling(page, `${at} fitted again`);
 
@@ -98,8 +149,10 @@ const groups = {
       await page.keyboard.press('Escape');
       await waitForState(page, 'ended');
       const end = await checkInSight(page, ['#ended', '#restart'], `${at} after Escape`);
-      const over = end['#ended'].left >= editor.left && end['#ended'].top >= editor.top
-        && end['#ended'].top + end['#ended'].height <= editor.top + editor.height;
+      const over =
+        end['#ended'].left >= editor.left &&
+        end['#ended'].top >= editor.top &&
+        end['#ended'].top + end['#ended'].height <= editor.top + editor.height;
       check(over, `${at} the end notice is not over the editor`);
       checkNoProblems(page);
       await page.close();
@@ -108,10 +161,14 @@ const groups = {
     // A portrait window: the panel below, the editor as wide as the window.
     const portrait = await startEditor(browser, url, { width: 800, height: 1100 });
     const found = await boxes(portrait, ['#editor', '#preview']);
-    check(found['#preview'].top >= found['#editor'].top + found['#editor'].height,
-      'in a portrait window the 3D view is not below the editor');
-    check(found['#editor'].width > 700 && found['#editor'].width <= 800 - 16,
-      `in a portrait window 800 wide the editor is ${found['#editor'].width} wide`);
+    check(
+      found['#preview'].top >= found['#editor'].top + found['#editor'].height,
+      'in a portrait window the 3D view is not below the editor',
+    );
+    check(
+      found['#editor'].width > 700 && found['#editor'].width <= 800 - 16,
+      `in a portrait window 800 wide the editor is ${found['#editor'].width} wide`,
+    );
     checkNoProblems(portrait);
   },
 
@@ -122,11 +179,19 @@ const groups = {
     check(scale > 0.55 && scale < 0.65, `at 1366x657 the editor is shown at ${scale}`);
     // Whole CSS pixels, as a mouse gives them; the editor sees the canvas
     // pixel each falls in.
-    const pixel = ([x, y]) => [Math.floor((x - box.left) / scale), Math.floor((y - box.top) / scale)];
-    const press = [Math.round(box.left + (START.P2[0] - 2.5) * scale), Math.round(box.top + START.P2[1] * scale)];
+    const pixel = ([x, y]) => [
+      Math.floor((x - box.left) / scale),
+      Math.floor((y - box.top) / scale),
+    ];
+    const press = [
+      Math.round(box.left + (START.P2[0] - 2.5) * scale),
+      Math.round(box.top + START.P2[1] * scale),
+    ];
     const [pressX, pressY] = pixel(press);
-    check(pressX >= START.P2[0] - 5 && pressX < START.P2[0] && Math.abs(pressY - START.P2[1]) <= 2,
-      `the press at ${press} falls on ${[pressX, pressY]}, off P2's square`);
+    check(
+      pressX >= START.P2[0] - 5 && pressX < START.P2[0] && Math.abs(pressY - START.P2[1]) <= 2,
+      `the press at ${press} falls on ${[pressX, pressY]}, off P2's square`,
+    );
     const mouse = pacedMouse(page);
     await mouse.move(...press);
     await mouse.down();
@@ -138,8 +203,10 @@ const groups = {
     await page.keyboard.press('Tab');
     await checkExports(page, 1);
     const offered = await offeredBytes(page);
-    check(offered !== null && offered.equals(await nativeExport(frameCheck, work, [moved])),
-      `the offered file is not the export of the scene with ${moved}`);
+    check(
+      offered !== null && offered.equals(await nativeExport(frameCheck, work, [moved])),
+      `the offered file is not the export of the scene with ${moved}`,
+    );
 
     // Every pixel the frame draws (handles, lines, curve dots) leaves a
     // visible mark within one CSS pixel of its scaled place.
@@ -168,15 +235,27 @@ const groups = {
         }
       }
     }
-    check(unseen.length === 0, `${unseen.length} drawn pixels leave no visible mark, first ${unseen.slice(0, 5).join(' ')}`);
+    check(
+      unseen.length === 0,
+      `${unseen.length} drawn pixels leave no visible mark, first ${unseen.slice(0, 5).join(' ')}`,
+    );
     checkNoProblems(page);
 
     // Device pixel ratio 1.5, room for more than 1/1.5: one canvas pixel to
     // one device pixel, exactly.
-    const sharp = await startEditor(browser, url, { width: 1707, height: 830, deviceScaleFactor: 1.5 });
+    const sharp = await startEditor(browser, url, {
+      width: 1707,
+      height: 830,
+      deviceScaleFactor: 1.5,
+    });
     const sharpBox = (await boxes(sharp, ['#editor']))['#editor'];
-    check(Math.abs(sharpBox.width * 1.5 - FRAME_WIDTH) < 0.1, `at ratio 1.5 the editor is ${sharpBox.width} CSS px wide`);
-    await checkFrame(sharp, await nativeFrame(frameCheck, work), { what: 'the initial frame, a device pixel a canvas pixel' });
+    check(
+      Math.abs(sharpBox.width * 1.5 - FRAME_WIDTH) < 0.1,
+      `at ratio 1.5 the editor is ${sharpBox.width} CSS px wide`,
+    );
+    await checkFrame(sharp, await nativeFrame(frameCheck, work), {
+      what: 'the initial frame, a device pixel a canvas pixel',
+    });
     checkNoProblems(sharp);
   },
 
@@ -195,11 +274,16 @@ const groups = {
 
     // A control keeps the focus it takes; a click on empty page returns it.
     await page.click('#actual-size');
-    check(await page.evaluate(() => document.activeElement?.id) === 'actual-size', 'the fit control lost the focus');
+    check(
+      (await page.evaluate(() => document.activeElement?.id)) === 'actual-size',
+      'the fit control lost the focus',
+    );
     await page.click('#actual-size');
     const empty = [3, 300];
-    check(await page.evaluate(([x, y]) => document.elementFromPoint(x, y) === document.body, empty),
-      'no empty page where the test clicks');
+    check(
+      await page.evaluate(([x, y]) => document.elementFromPoint(x, y) === document.body, empty),
+      'no empty page where the test clicks',
+    );
     await mouse.move(...empty);
     await mouse.down();
     await mouse.up();

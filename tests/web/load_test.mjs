@@ -13,7 +13,14 @@ import path from 'node:path';
 import zlib from 'node:zlib';
 
 import { serveDirectory } from '../../web/server.mjs';
-import { check, checkNoProblems, openPage, runGroups, screenshotElement, waitForState } from '../../harness/browser.mjs';
+import {
+  check,
+  checkNoProblems,
+  openPage,
+  runGroups,
+  screenshotElement,
+  waitForState,
+} from '../../harness/browser.mjs';
 
 const site = path.resolve(process.argv[2] ?? '.');
 const KiB = 1024;
@@ -23,11 +30,15 @@ const FOREVER = 'public, max-age=31536000, immutable';
 // The answer to a GET of `url` as the server sent it: { headers, body }.
 function get(url, headers) {
   return new Promise((resolve, reject) => {
-    http.get(url, { headers }, (response) => {
-      const chunks = [];
-      response.on('data', (chunk) => chunks.push(chunk));
-      response.on('end', () => resolve({ headers: response.headers, body: Buffer.concat(chunks) }));
-    }).on('error', reject);
+    http
+      .get(url, { headers }, (response) => {
+        const chunks = [];
+        response.on('data', (chunk) => chunks.push(chunk));
+        response.on('end', () =>
+          resolve({ headers: response.headers, body: Buffer.concat(chunks) }),
+        );
+      })
+      .on('error', reject);
   });
 }
 
@@ -41,45 +52,69 @@ async function until(condition, what, timeout = 10000) {
 
 const groups = {
   async served_light({ url }) {
-    const files = fs.readdirSync(site, { recursive: true })
+    const files = fs
+      .readdirSync(site, { recursive: true })
       .filter((name) => fs.statSync(path.join(site, name)).isFile() && !name.endsWith('.map'));
     let plain = 0;
     let served = 0;
     let editor = 0;
     for (const name of files) {
       const bytes = fs.readFileSync(path.join(site, name));
-      const { headers, body } = await get(new URL(name, url), { 'Accept-Encoding': 'gzip, deflate, br' });
-      check(headers['content-encoding'] === 'gzip' && zlib.gunzipSync(body).equals(bytes),
-        `${name} is not served gzipped (${headers['content-encoding']})`);
-      check(headers['cache-control'] === (name === 'index.html' ? 'no-cache' : FOREVER),
-        `${name} is served with Cache-Control: ${headers['cache-control']}`);
+      const { headers, body } = await get(new URL(name, url), {
+        'Accept-Encoding': 'gzip, deflate, br',
+      });
+      check(
+        headers['content-encoding'] === 'gzip' && zlib.gunzipSync(body).equals(bytes),
+        `${name} is not served gzipped (${headers['content-encoding']})`,
+      );
+      check(
+        headers['cache-control'] === (name === 'index.html' ? 'no-cache' : FOREVER),
+        `${name} is served with Cache-Control: ${headers['cache-control']}`,
+      );
       plain += bytes.length;
       served += body.length;
       editor += VIEW_CHUNK.test(name) ? 0 : bytes.length;
     }
-    console.log(`${files.length} files, ${(plain / KiB).toFixed(1)} KiB, ${(served / KiB).toFixed(1)} KiB gzipped, ` +
-      `${(editor / KiB).toFixed(1)} KiB before the 3D view`);
-    check(files.some((name) => VIEW_CHUNK.test(name)), `no 3D view chunk among ${files}`);
-    check(plain <= 750 * KiB && served <= 200 * KiB,
-      `the site has ${plain} bytes, ${served} gzipped: over 750 KiB or 200 KiB`);
+    console.log(
+      `${files.length} files, ${(plain / KiB).toFixed(1)} KiB, ${(served / KiB).toFixed(1)} KiB gzipped, ` +
+        `${(editor / KiB).toFixed(1)} KiB before the 3D view`,
+    );
+    check(
+      files.some((name) => VIEW_CHUNK.test(name)),
+      `no 3D view chunk among ${files}`,
+    );
+    check(
+      plain <= 750 * KiB && served <= 200 * KiB,
+      `the site has ${plain} bytes, ${served} gzipped: over 750 KiB or 200 KiB`,
+    );
     check(editor <= 150 * KiB, `the editor needs ${editor} bytes, over 150 KiB`);
     const { headers } = await get(new URL('index.html', url), {});
-    check(headers['content-encoding'] === undefined, 'gzip sent to a client that did not ask for it');
+    check(
+      headers['content-encoding'] === undefined,
+      'gzip sent to a client that did not ask for it',
+    );
   },
 
   async view_arrives_late({ browser }) {
     const asked = [];
     let release;
-    const held = new Promise((resolve) => { release = resolve; });
-    const { server, url } = await serveDirectory(site, 0, {}, {
-      beforeAnswer: async (urlPath) => {
-        const name = path.posix.basename(urlPath ?? '');
-        asked.push({ name, at: Date.now() });
-        if (VIEW_CHUNK.test(name)) {
-          await held;
-        }
-      },
+    const held = new Promise((resolve) => {
+      release = resolve;
     });
+    const { server, url } = await serveDirectory(
+      site,
+      0,
+      {},
+      {
+        beforeAnswer: async (urlPath) => {
+          const name = path.posix.basename(urlPath ?? '');
+          asked.push({ name, at: Date.now() });
+          if (VIEW_CHUNK.test(name)) {
+            await held;
+          }
+        },
+      },
+    );
     try {
       // When the page said it runs, on the clock the server's log uses.
       const page = await openPage(browser, url, {
@@ -88,34 +123,68 @@ const groups = {
             if (document.body?.dataset.state === 'running') {
               window.runningAt ??= Date.now();
             }
-          }).observe(document, { subtree: true, attributes: true, attributeFilter: ['data-state'] });
+          }).observe(document, {
+            subtree: true,
+            attributes: true,
+            attributeFilter: ['data-state'],
+          });
         },
       });
       await waitForState(page, 'running');
-      await until(() => asked.some(({ name }) => VIEW_CHUNK.test(name)), 'the 3D view was never asked for');
+      await until(
+        () => asked.some(({ name }) => VIEW_CHUNK.test(name)),
+        'the 3D view was never asked for',
+      );
       const chunkAsked = asked.find(({ name }) => VIEW_CHUNK.test(name)).at;
       const runningAt = await page.evaluate(() => window.runningAt);
       // Both clocks are the system's; a browser may blur its own by a millisecond.
-      check(chunkAsked >= runningAt - 2,
-        `the 3D view was asked for ${runningAt - chunkAsked} ms before the editor ran: ${JSON.stringify(asked)}`);
+      check(
+        chunkAsked >= runningAt - 2,
+        `the 3D view was asked for ${runningAt - chunkAsked} ms before the editor ran: ${JSON.stringify(asked)}`,
+      );
       const note = () => page.evaluate(() => document.getElementById('preview-note').textContent);
-      check((await note()).includes('loading'), `while the 3D view loads it says '${await note()}'`);
+      check(
+        (await note()).includes('loading'),
+        `while the 3D view loads it says '${await note()}'`,
+      );
 
       const presents = await page.evaluate(() => window.kestrovan.presents);
       await page.keyboard.press('Tab');
-      await page.waitForFunction((n) => window.kestrovan.presents >= n + 2, { timeout: 10000 }, presents);
+      await page.waitForFunction(
+        (n) => window.kestrovan.presents >= n + 2,
+        { timeout: 10000 },
+        presents,
+      );
       release();
-      await page.waitForFunction(() => document.body.dataset.exports === '1' &&
-        document.getElementById('preview-note').hidden, { timeout: 20000 })
-        .catch(async () => check(false, `after the 3D view arrived: exports ${await page.evaluate(
-          () => document.body.dataset.exports)}, note '${await note()}'`));
-      const offered = await page.evaluate(() => ['download', 'download-glb', 'download-stl', 'download-obj']
-        .map((id) => document.getElementById(id)).filter((link) => !link.hidden && link.dataset.export === '1').length);
+      await page
+        .waitForFunction(
+          () =>
+            document.body.dataset.exports === '1' && document.getElementById('preview-note').hidden,
+          { timeout: 20000 },
+        )
+        .catch(async () =>
+          check(
+            false,
+            `after the 3D view arrived: exports ${await page.evaluate(
+              () => document.body.dataset.exports,
+            )}, note '${await note()}'`,
+          ),
+        );
+      const offered = await page.evaluate(
+        () =>
+          ['download', 'download-glb', 'download-stl', 'download-obj']
+            .map((id) => document.getElementById(id))
+            .filter((link) => !link.hidden && link.dataset.export === '1').length,
+      );
       check(offered === 4, `${offered} of the four files are offered`);
       const shot = await screenshotElement(page, '#preview');
       let solid = 0;
       for (let i = 0; i < shot.rgb.length; i += 3) {
-        solid += Math.abs(shot.rgb[i] - 0x2c) + Math.abs(shot.rgb[i + 1] - 0x2c) + Math.abs(shot.rgb[i + 2] - 0x33) > 24;
+        solid +=
+          Math.abs(shot.rgb[i] - 0x2c) +
+            Math.abs(shot.rgb[i + 1] - 0x2c) +
+            Math.abs(shot.rgb[i + 2] - 0x33) >
+          24;
       }
       check(solid > 2000, `the 3D view shows the solid in only ${solid} pixels`);
       checkNoProblems(page);

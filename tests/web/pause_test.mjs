@@ -10,7 +10,13 @@
 //                           worked off, each with a frame, the export is
 //                           offered, and the editor rests again
 import {
-  check, checkFrame, checkNoProblems, nativeFrame, openPage, runGroups, waitForState,
+  check,
+  checkFrame,
+  checkNoProblems,
+  nativeFrame,
+  openPage,
+  runGroups,
+  waitForState,
 } from '../../harness/browser.mjs';
 
 const pause = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
@@ -47,12 +53,22 @@ const groups = {
     await checkFrame(page, await nativeFrame(frameCheck, work), { what: 'the initial frame' });
     const puts = await page.evaluate(() => window.puts);
     const shown = await presents(page);
-    await page.waitForFunction((n) => window.kestrovan.presents >= n, { timeout: 10000 }, shown + 10);
-    check(await page.evaluate(() => window.puts) === puts, 'an unchanged picture was put on the canvas again');
+    await page.waitForFunction(
+      (n) => window.kestrovan.presents >= n,
+      { timeout: 10000 },
+      shown + 10,
+    );
+    check(
+      (await page.evaluate(() => window.puts)) === puts,
+      'an unchanged picture was put on the canvas again',
+    );
 
     const other = await browser.newPage();
     await other.bringToFront();
-    check(await page.evaluate(() => document.visibilityState) === 'hidden', 'the editor tab is not hidden');
+    check(
+      (await page.evaluate(() => document.visibilityState)) === 'hidden',
+      'the editor tab is not hidden',
+    );
     const resting = await waitForRest(page, 'in a hidden tab');
 
     // Key down, its character and key up: three messages, each ending the
@@ -62,12 +78,26 @@ const groups = {
     // passes that follow are waited for, not timed (and polled for: a hidden
     // tab draws no animation frames).
     await page.keyboard.press('Tab');
-    await page.waitForFunction((n) => window.kestrovan.presents >= n && document.body.dataset.exports === '1',
-      { timeout: 10000, polling: 50 }, resting + 3).catch(() => {});
+    await page
+      .waitForFunction(
+        (n) => window.kestrovan.presents >= n && document.body.dataset.exports === '1',
+        { timeout: 10000, polling: 50 },
+        resting + 3,
+      )
+      .catch(() => {});
     const afterInput = await waitForRest(page, 'after input in a hidden tab', 1500);
-    check(afterInput >= resting + 3, `${afterInput - resting} frames for the Tab key's three messages`);
-    check(await page.evaluate(() => document.body.dataset.exports) === '1', 'Tab in a hidden tab exported nothing');
-    check(await page.evaluate(() => document.visibilityState) === 'hidden', 'the editor tab was shown meanwhile');
+    check(
+      afterInput >= resting + 3,
+      `${afterInput - resting} frames for the Tab key's three messages`,
+    );
+    check(
+      (await page.evaluate(() => document.body.dataset.exports)) === '1',
+      'Tab in a hidden tab exported nothing',
+    );
+    check(
+      (await page.evaluate(() => document.visibilityState)) === 'hidden',
+      'the editor tab was shown meanwhile',
+    );
     checkNoProblems(page);
   },
 };

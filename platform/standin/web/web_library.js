@@ -6,27 +6,27 @@
 // hooks the page passes in as Module.page (see web_backend.cpp).
 mergeInto(LibraryManager.library, {
   // ---- The page's hooks ------------------------------------------------------
-  kestrovan_page_title: function(text) {
+  kestrovan_page_title: function (text) {
     Module.page.title(UTF8ToString(text));
   },
-  kestrovan_page_running: function() {
+  kestrovan_page_running: function () {
     Module.page.running();
   },
-  kestrovan_page_message: function(text) {
+  kestrovan_page_message: function (text) {
     Module.page.message(UTF8ToString(text));
   },
-  kestrovan_page_ended: function(code) {
+  kestrovan_page_ended: function (code) {
     Module.page.ended(code);
   },
   // A copy of the file's bytes as they are now in the in-memory file system.
   kestrovan_page_exported__deps: ['$FS'],
-  kestrovan_page_exported: function(name) {
+  kestrovan_page_exported: function (name) {
     Module.page.exported(FS.readFile(UTF8ToString(name)));
   },
 
   // ---- The editor canvas -----------------------------------------------------
   // Opaque 2D context: alpha is always 255 and the compositor need not blend.
-  kestrovan_open_canvas: function(width, height) {
+  kestrovan_open_canvas: function (width, height) {
     const canvas = document.getElementById('editor');
     if (!(canvas instanceof HTMLCanvasElement)) {
       return 0;
@@ -47,7 +47,7 @@ mergeInto(LibraryManager.library, {
     // even if the program's image has not changed.
     Module.editorBlank = true;
     if (!Module.markEditorBlank) {
-      Module.markEditorBlank = function() {
+      Module.markEditorBlank = function () {
         Module.editorBlank = true;
       };
       canvas.addEventListener('contextrestored', Module.markEditorBlank);
@@ -57,7 +57,7 @@ mergeInto(LibraryManager.library, {
   // The RGBA bytes stay in wasm memory; ImageData only views them. An
   // unchanged picture is already on the canvas and is not put again. The page
   // hears of every present, so it can count frames however they are shown.
-  kestrovan_put_image: function(rgba, width, height, changed) {
+  kestrovan_put_image: function (rgba, width, height, changed) {
     if (changed || Module.editorBlank) {
       const bytes = new Uint8ClampedArray(HEAPU8.buffer, rgba, width * height * 4);
       Module.editorContext.putImageData(new ImageData(bytes, width, height), 0, 0);
@@ -65,7 +65,7 @@ mergeInto(LibraryManager.library, {
     }
     Module.page.presented();
   },
-  kestrovan_close_canvas: function() {
+  kestrovan_close_canvas: function () {
     Module.editorContext = null;
   },
 
@@ -82,18 +82,18 @@ mergeInto(LibraryManager.library, {
   // input callback that posted (compiled code is on the stack there), so
   // input resumes it in a microtask.
   kestrovan_pause__deps: ['$callUserCallback'],
-  kestrovan_pause: function(milliseconds, untilFrame) {
+  kestrovan_pause: function (milliseconds, untilFrame) {
     const FRAME_MILLISECONDS = 1000 / 60;
-    Asyncify.handleSleep(function(wakeUp) {
+    Asyncify.handleSleep(function (wakeUp) {
       const timeAsked = performance.now() + milliseconds;
       let timer = null;
       let ended = false;
-      const onVisible = function() {
+      const onVisible = function () {
         if (!document.hidden) {
           endAt(timeAsked);
         }
       };
-      const end = function() {
+      const end = function () {
         if (ended) {
           return;
         }
@@ -105,7 +105,7 @@ mergeInto(LibraryManager.library, {
         callUserCallback(wakeUp);
       };
       // One timer at a time: the pause ends at `time`, or at once if it has passed.
-      const endAt = function(time) {
+      const endAt = function (time) {
         clearTimeout(timer);
         timer = setTimeout(end, Math.max(0, time - performance.now()));
       };
@@ -113,7 +113,7 @@ mergeInto(LibraryManager.library, {
         endAt(timeAsked);
         return;
       }
-      Module.pauseInput = function() {
+      Module.pauseInput = function () {
         // Input comes at the display's pace: idle frames are due half a
         // frame away from it, so one never keeps the next input waiting.
         Module.frameOrigin = performance.now() + FRAME_MILLISECONDS / 2;
@@ -134,7 +134,7 @@ mergeInto(LibraryManager.library, {
       endAt(Module.frameOrigin + frames * FRAME_MILLISECONDS);
     });
   },
-  kestrovan_input_posted: function() {
+  kestrovan_input_posted: function () {
     if (Module.pauseInput) {
       Module.pauseInput();
     }
@@ -144,7 +144,7 @@ mergeInto(LibraryManager.library, {
   // The canvas pixel under a pointer at (clientX, clientY), packed as
   // x | y << 16, or -1 outside the canvas. The canvas's box is measured now,
   // so this is right at any zoom, device pixel ratio or scroll position.
-  kestrovan_editor_pixel: function(clientX, clientY, width, height) {
+  kestrovan_editor_pixel: function (clientX, clientY, width, height) {
     const canvas = document.getElementById('editor');
     if (!canvas) {
       return -1;
@@ -153,14 +153,14 @@ mergeInto(LibraryManager.library, {
     if (box.width <= 0 || box.height <= 0) {
       return -1;
     }
-    const x = Math.floor((clientX - box.left) * width / box.width);
-    const y = Math.floor((clientY - box.top) * height / box.height);
+    const x = Math.floor(((clientX - box.left) * width) / box.width);
+    const y = Math.floor(((clientY - box.top) * height) / box.height);
     if (x < 0 || y < 0 || x >= width || y >= height) {
       return -1;
     }
     return x | (y << 16);
   },
-  kestrovan_focus_editor: function() {
+  kestrovan_focus_editor: function () {
     const canvas = document.getElementById('editor');
     if (canvas && document.activeElement !== canvas) {
       canvas.focus({ preventScroll: true });
@@ -169,13 +169,13 @@ mergeInto(LibraryManager.library, {
   // Touch and pen do nothing: cancelling their pointerdown suppresses the
   // mouse events a browser makes up from them, whose implicit capture would
   // deliver a release that happened outside the editor.
-  kestrovan_ignore_touch_and_pen: function(on) {
+  kestrovan_ignore_touch_and_pen: function (on) {
     const canvas = document.getElementById('editor');
     if (!canvas) {
       return;
     }
     if (!Module.ignoreNonMouse) {
-      Module.ignoreNonMouse = function(event) {
+      Module.ignoreNonMouse = function (event) {
         if (event.pointerType !== 'mouse') {
           event.preventDefault();
         }
