@@ -184,6 +184,13 @@ export async function waitForState(page, state, timeout = 20000) {
     });
 }
 
+// Opens the page and waits until the editor runs.
+export async function startEditor(browser, url, options) {
+  const page = await openPage(browser, url, options);
+  await waitForState(page, 'running');
+  return page;
+}
+
 export function checkNoProblems(page) {
   check(page.problems.length === 0, page.problems.join('\n'));
 }
@@ -529,6 +536,8 @@ export async function offeredBytes(page) {
 // Runs the named groups of a test file, each in every browser engine (or in
 // those KESTROVAN_BROWSERS names, comma-separated):
 //   node FILE SITE FRAME_CHECK [GROUP...]
+// Each engine starts once, and each group gets a fresh browser context of its
+// own (no cookies, storage or cache from the group before) as `browser`.
 export async function runGroups(groups) {
   const [site, frameCheck, ...wanted] = process.argv.slice(2);
   if (!site || !frameCheck) {
@@ -549,30 +558,31 @@ export async function runGroups(groups) {
     console.error(`unknown group or browser: ${unknown.join(', ')}`);
     process.exit(2);
   }
+  if (!fs.existsSync(path.join(site, 'index.html'))) {
+    console.error(`FAIL: no site at ${site} (make web builds it)`);
+    process.exit(1);
+  }
+  // Every browser starts at once: Firefox's slow start overlaps the run in
+  // Chromium.
+  const starting = chosen.map((engine) =>
+    startBrowser(path.resolve(site), {}, { engine }).then(
+      (session) => ({ session }),
+      (error) => ({ error }),
+    ),
+  );
   let failed = 0;
-  for (const name of names) {
-    if (!fs.existsSync(path.join(site, 'index.html'))) {
-      console.error(`FAIL ${name}: no site at ${site} (make web builds it)`);
-      failed += 1;
-      continue;
-    }
-    // Every browser starts at once: Firefox's slow start overlaps the run in
-    // Chromium.
-    const starting = chosen.map((engine) =>
-      startBrowser(path.resolve(site), {}, { engine }).then(
-        (session) => ({ session }),
-        (error) => ({ error }),
-      ),
-    );
-    for (const [index, engine] of chosen.entries()) {
+  for (const [index, engine] of chosen.entries()) {
+    const { session, error } = await starting[index];
+    for (const name of names) {
       const what = `${name} in ${engine}`;
-      const { session, error } = await starting[index];
       const started = Date.now();
+      let context = null;
       try {
         if (error) {
           throw error;
         }
-        await groups[name]({ ...session, frameCheck: path.resolve(frameCheck) });
+        context = await session.browser.createBrowserContext();
+        await groups[name]({ ...session, browser: context, frameCheck: path.resolve(frameCheck) });
         console.log(`PASS ${what} (${((Date.now() - started) / 1000).toFixed(1)} s)`);
       } catch (failure) {
         failed += 1;
@@ -580,9 +590,10 @@ export async function runGroups(groups) {
           `FAIL ${what}: ${failure instanceof TestFailure ? failure.message : failure.stack}`,
         );
       } finally {
-        await session?.close();
+        await context?.close().catch(() => {});
       }
     }
+    await session?.close();
   }
   process.exit(failed === 0 ? 0 : 1);
 }

@@ -18,26 +18,12 @@ import {
   check,
   checkNoProblems,
   drag,
-  openPage,
   runGroups,
-  waitForState,
+  checkExports,
+  startEditor,
 } from '../../harness/browser.mjs';
 
 const LINKS = { '3ds': 'download', glb: 'download-glb', stl: 'download-stl', obj: 'download-obj' };
-
-async function startEditor(browser, url, options) {
-  const page = await openPage(browser, url, options);
-  await waitForState(page, 'running');
-  return page;
-}
-
-async function waitForExports(page, count) {
-  await page
-    .waitForFunction((n) => Number(document.body.dataset.exports) >= n, { timeout: 10000 }, count)
-    .catch(() => {});
-  const got = await page.evaluate(() => Number(document.body.dataset.exports));
-  check(got === count, `data-exports is ${got}, expected ${count}`);
-}
 
 // What each link offers, by format: { href, hidden, export, size, bytes }.
 async function offers(page) {
@@ -153,7 +139,7 @@ const groups = {
     );
     await drag(page, START.P2, [650, 250]);
     await page.keyboard.press('Tab');
-    await waitForExports(page, 1);
+    await checkExports(page, 1);
     const seen = await offers(page);
     await checkSameSolid(seen, 'P2 dragged');
     await page
@@ -168,7 +154,7 @@ const groups = {
   async valid_glb({ browser, url }) {
     const page = await startEditor(browser, url);
     await page.keyboard.press('Tab');
-    await waitForExports(page, 1);
+    await checkExports(page, 1);
     const initial = await offers(page);
     const notes = await validate(initial.glb.bytes, 'initial scene');
     console.log(
@@ -182,7 +168,7 @@ const groups = {
       await drag(page, START[point], [250, 250]);
     }
     await page.keyboard.press('Tab');
-    await waitForExports(page, 2);
+    await checkExports(page, 2);
     const point = await offers(page);
     notes.push(...(await validate(point.glb.bytes, 'zero size')));
     await checkSameSolid(point, 'zero size');
@@ -193,13 +179,13 @@ const groups = {
   async held_tab({ browser, url }) {
     const page = await startEditor(browser, url);
     await page.keyboard.press('Tab');
-    await waitForExports(page, 1);
+    await checkExports(page, 1);
     const first = await offers(page);
     // The first press and then the browser's repeats.
     for (let press = 0; press < 4; ++press) {
       await page.keyboard.down('Tab');
     }
-    await waitForExports(page, 5);
+    await checkExports(page, 5);
     await page.keyboard.up('Tab');
     for (const [format, offer] of Object.entries(await offers(page))) {
       check(

@@ -29,24 +29,18 @@ import {
   nativeExport,
   nativeFrame,
   offeredBytes,
-  openPage,
   pacedMouse,
   runGroups,
   screenshotElement,
   waitForPresents,
   waitForState,
+  startEditor,
 } from '../../harness/browser.mjs';
 
 const LAPTOPS = [
   [1366, 657],
   [1280, 600],
 ];
-
-async function startEditor(browser, url, options) {
-  const page = await openPage(browser, url, options);
-  await waitForState(page, 'running');
-  return page;
-}
 
 // The viewport box of each selector, or why it is not wholly in sight.
 async function boxes(page, selectors) {

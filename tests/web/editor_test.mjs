@@ -2,7 +2,7 @@
 // checked against the native frames and export, at a viewport that holds the
 // editor at one canvas pixel to one CSS pixel.
 //
-//   node browser_test.mjs SITE FRAME_CHECK [GROUP...]
+//   node editor_test.mjs SITE FRAME_CHECK [GROUP...]
 //
 // Groups (each in a fresh browser per engine, the site served on a free port):
 //   editor_frames        the editor shows the natively composed frame exactly,
@@ -41,15 +41,10 @@ import {
   viewportPoint,
   waitForSolid,
   waitForState,
+  startEditor,
 } from '../../harness/browser.mjs';
 
 const pause = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
-
-async function startEditor(browser, url, options) {
-  const page = await openPage(browser, url, options);
-  await waitForState(page, 'running');
-  return page;
-}
 
 const groups = {
   async editor_frames({ browser, url, work, frameCheck }) {
