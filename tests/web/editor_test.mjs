@@ -4,7 +4,7 @@
 //
 //   node editor_test.mjs SITE FRAME_CHECK [GROUP...]
 //
-// Groups (each in a fresh browser per engine, the site served on a free port):
+// Groups (each in a fresh browser context of each engine):
 //   editor_frames        the editor shows the natively composed frame exactly,
 //                        initially and after dragging P2 and B; the P2 drag
 //                        again at device scale 2, at actual size in a window

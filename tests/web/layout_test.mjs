@@ -4,7 +4,7 @@
 //
 //   node layout_test.mjs SITE FRAME_CHECK [GROUP...]
 //
-// Groups (each in a fresh browser per engine, the site served on a free port):
+// Groups (each in a fresh browser context of each engine):
 //   in_sight          at 1366x657 and 1280x600 nothing scrolls and the editor,
 //                     the 3D view, help, the fit control, the offer with its
 //                     size and the end notice with "Start again" are in the
