@@ -7,10 +7,12 @@
 
 namespace {
 
+bool installed = false;
 XErrorHandler previous_handler = nullptr;
 
 int ignore_late_wakeup(Display* display, XErrorEvent* error) {
-    if (error->error_code == BadWindow && error->request_code == X_SendEvent) {
+    if ((error->error_code == BadWindow && error->request_code == X_SendEvent) ||
+        previous_handler == nullptr) {
         return 0;
     }
     return previous_handler(display, error);
@@ -19,8 +21,9 @@ int ignore_late_wakeup(Display* display, XErrorEvent* error) {
 }  // namespace
 
 void tolerate_late_wakeups() {
-    if (previous_handler == nullptr) {
+    if (!installed) {
         previous_handler = XSetErrorHandler(ignore_late_wakeup);
+        installed = true;
     }
 }
 
