@@ -64,7 +64,7 @@ export function engineOf(page) {
 
 // A virtual display of our own, big enough for the largest viewport the tests
 // use: headless Firefox has no WebGL without a GPU, windowed Firefox draws
-// the 3D view with its software renderer. Returns { display, stop }.
+// the 3D view with its software renderer. Returns { display, pid, stop }.
 async function startDisplay() {
   const xvfb = spawn(
     'Xvfb',
@@ -93,12 +93,15 @@ async function startDisplay() {
       reject(new TestFailure(`Xvfb ended (${code}) before it was ready: ${said}`)),
     );
   });
-  return { display, stop };
+  return { display, pid: xvfb.pid, stop };
 }
+
+// The virtual display each windowed browser shows on.
+const displays = new WeakMap();
 
 async function launch(engine, work) {
   if (engine === 'firefox') {
-    const { display, stop } = await startDisplay();
+    const { display, pid, stop } = await startDisplay();
     try {
       const browser = await puppeteer.launch({
         browser: 'firefox',
@@ -109,6 +112,7 @@ async function launch(engine, work) {
         timeout: 30000,
       });
       browser.on('disconnected', stop);
+      displays.set(browser, pid);
       return browser;
     } catch (error) {
       stop();
@@ -123,7 +127,8 @@ async function launch(engine, work) {
   return puppeteer.launch({ executablePath: CHROMIUM, headless: true, args, timeout: 30000 });
 }
 
-// Serves `root`, starts the browser; returns { url, browser, engine, work, close }.
+// Serves `root`, starts the browser; returns { url, browser, engine, work,
+// close, displayPid } (the virtual display's process, for a windowed browser).
 export async function startBrowser(root, headers = {}, { engine = 'chromium' } = {}) {
   check(fs.existsSync(root), `no ${root} (make web builds it)`);
   const { server, url } = await serveDirectory(root, 0, headers);
@@ -142,7 +147,7 @@ export async function startBrowser(root, headers = {}, { engine = 'chromium' } =
     server.close();
     fs.rmSync(work, { recursive: true, force: true });
   };
-  return { url, browser, engine, work, close };
+  return { url, browser, engine, work, close, displayPid: displays.get(browser) ?? null };
 }
 
 // Opens the page in a new tab. Any page error or failed request fails the test.
@@ -193,19 +198,6 @@ export async function startEditor(browser, url, options) {
 
 export function checkNoProblems(page) {
   check(page.problems.length === 0, page.problems.join('\n'));
-}
-
-// The editor canvas's box in page coordinates (CSS pixels, scroll included).
-export async function editorBox(page) {
-  return page.evaluate(() => {
-    const box = document.getElementById('editor').getBoundingClientRect();
-    return {
-      x: box.left + window.scrollX,
-      y: box.top + window.scrollY,
-      width: box.width,
-      height: box.height,
-    };
-  });
 }
 
 // The viewport point over canvas pixel (x, y), in whole CSS pixels (the
@@ -320,6 +312,21 @@ export async function screenshotElement(page, selector) {
     shot.rgb.copy(rgb, y * want.width * 3, from, from + want.width * 3);
   }
   return { width: want.width, height: want.height, rgb };
+}
+
+// How many pixels of the 3D view differ from its background (the solid's),
+// with the picture: { count, rgb }.
+export async function solidPixels(page) {
+  const shot = await screenshotElement(page, '#preview');
+  let count = 0;
+  for (let i = 0; i < shot.rgb.length; i += 3) {
+    const off =
+      Math.abs(shot.rgb[i] - 0x2c) +
+      Math.abs(shot.rgb[i + 1] - 0x2c) +
+      Math.abs(shot.rgb[i + 2] - 0x33);
+    count += off > 24 ? 1 : 0;
+  }
+  return { count, rgb: shot.rgb };
 }
 
 // A pointer that is not a mouse, one present after each step (the editor

@@ -252,14 +252,10 @@ void drive(double idle_seconds) {
     const int drag_last = record_count.load(std::memory_order_acquire);
     double longest_without_update_ms = 0;
     int updates = 0;
-    for (int i = drag_first + 1; i < drag_last; ++i) {
-        if (records[i].p2 != records[i - 1].p2) {
-            ++updates;
-        }
-    }
     Clock::time_point last_update = records[drag_first].time;
     for (int i = drag_first + 1; i < drag_last; ++i) {
         if (records[i].p2 != records[i - 1].p2) {
+            ++updates;
             longest_without_update_ms = std::max(
                 longest_without_update_ms, seconds_between(last_update, records[i].time) * 1000);
             last_update = records[i].time;

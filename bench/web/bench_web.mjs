@@ -23,13 +23,11 @@
 //     (goal <= 2 ms), and of a present of an unchanged picture
 //   - render_frame in wasm against native render_frame in the same run
 //     (goal <= 3x)
-import { execFile, spawn } from 'node:child_process';
+import { execFile } from 'node:child_process';
 import fs from 'node:fs';
 import path from 'node:path';
 import { promisify } from 'node:util';
-import puppeteer from 'puppeteer-core';
 
-import { serveDirectory } from '../../web/server.mjs';
 import { openPage, startBrowser, waitForState } from '../../harness/browser.mjs';
 
 const [webBuild, nativeBench] = process.argv.slice(2);
@@ -269,60 +267,24 @@ async function chromiumFigures() {
 
 // ---- Firefox ESR in a window on a private Xvfb -----------------------------------------
 
-// Resolves with { process, display } once Xvfb names the display it took.
-function startXvfb() {
-  return new Promise((resolve, reject) => {
-    const server = spawn(
-      'Xvfb',
-      ['-displayfd', '3', '-screen', '0', '1920x1200x24', '-nolisten', 'tcp'],
-      { stdio: ['ignore', 'ignore', 'ignore', 'pipe'] },
-    );
-    let named = '';
-    server.stdio[3].on('data', (data) => {
-      named += data;
-      if (named.includes('\n')) {
-        resolve({ process: server, display: `:${named.trim()}` });
-      }
-    });
-    server.on('error', reject);
-    server.on('exit', () => reject(new Error('Xvfb ended before naming a display')));
-  });
-}
-
 async function firefoxFigures() {
   if (!fs.existsSync(FIREFOX)) {
     return null;
   }
-  const xvfb = await startXvfb();
-  const { server, url } = await serveDirectory(path.resolve(webBuild, 'site'), 0);
-  let browser;
+  const session = await startBrowser(path.resolve(webBuild), {}, { engine: 'firefox' });
   try {
-    browser = await puppeteer.launch({
-      browser: 'firefox',
-      protocol: 'webDriverBiDi',
-      executablePath: FIREFOX,
-      headless: false,
-      env: { ...process.env, DISPLAY: xvfb.display },
-      defaultViewport: null,
-      timeout: 60000,
-      args: ['--width=1900', '--height=1150'],
-    });
-    const page = await browser.newPage();
-    await page.goto(url, { waitUntil: 'load' });
+    const page = await openPage(session.browser, `${session.url}site/`);
     await waitForState(page, 'running', 60000);
     await sleep(SETTLE_MS);
-    const serverBefore = treeTicks(xvfb.process.pid);
-    const visible = await idleFigures(page, browser.process().pid);
-    const serverTicks = [...treeTicks(xvfb.process.pid)].reduce(
+    const serverBefore = treeTicks(session.displayPid);
+    const visible = await idleFigures(page, session.browser.process().pid);
+    const serverTicks = [...treeTicks(session.displayPid)].reduce(
       (sum, [pid, t]) => sum + t - (serverBefore.get(pid) ?? 0),
       0,
     );
     return { ...visible, server: serverTicks / CLOCK_TICKS / IDLE_SECONDS };
   } finally {
-    await browser?.close().catch(() => {});
-    server.close();
-    xvfb.process.removeAllListeners('exit');
-    xvfb.process.kill();
+    await session.close();
   }
 }
 

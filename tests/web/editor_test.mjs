@@ -38,6 +38,7 @@ import {
   pacedStylus,
   runGroups,
   screenshotElement,
+  solidPixels,
   viewportPoint,
   waitForSolid,
   waitForState,
@@ -168,23 +169,7 @@ const groups = {
 
   async preview({ browser, url, work, frameCheck }) {
     const page = await startEditor(browser, url);
-    const background = [0x2c, 0x2c, 0x33];
-    const solidPixels = async () => {
-      const shot = await screenshotElement(page, '#preview');
-      let count = 0;
-      for (let i = 0; i < shot.rgb.length; i += 3) {
-        if (
-          Math.abs(shot.rgb[i] - background[0]) +
-            Math.abs(shot.rgb[i + 1] - background[1]) +
-            Math.abs(shot.rgb[i + 2] - background[2]) >
-          24
-        ) {
-          count += 1;
-        }
-      }
-      return { count, rgb: shot.rgb };
-    };
-    check((await solidPixels()).count === 0, 'the 3D view shows something before any export');
+    check((await solidPixels(page)).count === 0, 'the 3D view shows something before any export');
     check(
       await page.evaluate(() => !document.getElementById('preview-note').hidden),
       'no hint to press Tab',
@@ -210,7 +195,7 @@ const groups = {
       await page.evaluate(() => document.getElementById('preview-note').hidden),
       'the hint stays over the solid',
     );
-    const first = await solidPixels();
+    const first = await solidPixels(page);
     check(first.count > 2000, `the 3D view shows the solid in only ${first.count} pixels`);
 
     // Another scene, another export: the view follows.
@@ -219,7 +204,7 @@ const groups = {
     await page.keyboard.press('Tab');
     await checkExports(page, 2);
     await waitForSolid(page, 2);
-    const second = await solidPixels();
+    const second = await solidPixels(page);
     check(
       second.count > 2000 && !second.rgb.equals(first.rgb),
       'the 3D view was not refreshed by the second export',

@@ -1,6 +1,6 @@
 // The page on common screens, in Chromium and Firefox: what must be in sight
-// is, the scaled-down editor still maps the pointer and shows every mark, and
-// the keys come back to the editor after the 3D view is turned.
+// is, the keys come back to the editor after the 3D view is turned, and the
+// scaled-down editor still maps the pointer and shows every mark.
 //
 //   node layout_test.mjs SITE FRAME_CHECK [GROUP...]
 //
@@ -9,15 +9,15 @@
 //                     the 3D view, help, the fit control, the offer with its
 //                     size and the end notice with "Start again" are in the
 //                     viewport; the fit control switches to actual size and
-//                     back; a portrait window has the panel below
+//                     back; after turning the 3D view Tab exports, and after
+//                     a click on empty page Escape ends, with no click on the
+//                     editor, while a control keeps the focus it takes; a
+//                     portrait window has the panel below
 //   scaled_editor     at 1366x657 a drag and Tab offer the export of the scene
 //                     at the floor-mapped pointer pixels; every pixel the frame
 //                     draws leaves a visible mark at its scaled place; at
 //                     device pixel ratio 1.5 the editor is shown one canvas
 //                     pixel to one device pixel, exactly
-//   keys_after_view   after turning the 3D view, and after a click on empty
-//                     page, Tab exports and Escape ends without a click on
-//                     the editor; a control keeps the focus it takes
 import {
   FRAME_HEIGHT,
   FRAME_WIDTH,
@@ -120,6 +120,18 @@ const groups = {
         `${at} the 3D view is ${found['#preview'].width}x${found['#preview'].height}`,
       );
 
+      // Turning the 3D view leaves the keys with the editor: Tab exports.
+      const view = found['#preview'];
+      const mouse = pacedMouse(page);
+      const centre = [
+        Math.round(view.left + view.width / 2),
+        Math.round(view.top + view.height / 2),
+      ];
+      await mouse.move(...centre);
+      await mouse.down();
+      await mouse.move(centre[0] + 40, centre[1] + 10);
+      await mouse.move(centre[0] + 80, centre[1] + 20);
+      await mouse.up();
       await page.keyboard.press('Tab');
       await checkExports(page, 1);
       await checkInSight(page, ['#download', '#download-size'], `${at} after Tab`);
@@ -136,10 +148,22 @@ const groups = {
         await page.evaluate(() => document.documentElement.scrollHeight > window.innerHeight),
         `${at} the page does not scroll at actual size`,
       );
+      check(
+        (await page.evaluate(() => document.activeElement?.id)) === 'actual-size',
+        `${at} the fit control lost the focus`,
+      );
       await page.click('#actual-size');
       await checkNoScrolling(page, `${at} fitted again`);
 
-      await page.focus('#editor');
+      // A click on empty page gives the keys back to the editor: Escape ends it.
+      const empty = [3, 300];
+      check(
+        await page.evaluate(([x, y]) => document.elementFromPoint(x, y) === document.body, empty),
+        `${at} no empty page where the test clicks`,
+      );
+      await mouse.move(...empty);
+      await mouse.down();
+      await mouse.up();
       await page.keyboard.press('Escape');
       await waitForState(page, 'ended');
       const end = await checkInSight(page, ['#ended', '#restart'], `${at} after Escape`);
@@ -251,41 +275,6 @@ const groups = {
       what: 'the initial frame, a device pixel a canvas pixel',
     });
     checkNoProblems(sharp);
-  },
-
-  async keys_after_view({ browser, url }) {
-    const page = await startEditor(browser, url, { width: 1366, height: 657 });
-    const view = (await boxes(page, ['#preview']))['#preview'];
-    const mouse = pacedMouse(page);
-    const centre = [Math.round(view.left + view.width / 2), Math.round(view.top + view.height / 2)];
-    await mouse.move(...centre);
-    await mouse.down();
-    await mouse.move(centre[0] + 40, centre[1] + 10);
-    await mouse.move(centre[0] + 80, centre[1] + 20);
-    await mouse.up();
-    await page.keyboard.press('Tab');
-    await checkExports(page, 1);
-
-    // A control keeps the focus it takes; a click on empty page returns it.
-    await page.click('#actual-size');
-    check(
-      (await page.evaluate(() => document.activeElement?.id)) === 'actual-size',
-      'the fit control lost the focus',
-    );
-    await page.click('#actual-size');
-    const empty = [3, 300];
-    check(
-      await page.evaluate(([x, y]) => document.elementFromPoint(x, y) === document.body, empty),
-      'no empty page where the test clicks',
-    );
-    await mouse.move(...empty);
-    await mouse.down();
-    await mouse.up();
-    await page.keyboard.press('Tab');
-    await checkExports(page, 2);
-    await page.keyboard.press('Escape');
-    await waitForState(page, 'ended');
-    checkNoProblems(page);
   },
 };
 

@@ -18,7 +18,7 @@ import {
   checkNoProblems,
   openPage,
   runGroups,
-  screenshotElement,
+  solidPixels,
   waitForState,
 } from '../../harness/browser.mjs';
 
@@ -177,15 +177,7 @@ const groups = {
             .filter((link) => !link.hidden && link.dataset.export === '1').length,
       );
       check(offered === 4, `${offered} of the four files are offered`);
-      const shot = await screenshotElement(page, '#preview');
-      let solid = 0;
-      for (let i = 0; i < shot.rgb.length; i += 3) {
-        solid +=
-          Math.abs(shot.rgb[i] - 0x2c) +
-            Math.abs(shot.rgb[i + 1] - 0x2c) +
-            Math.abs(shot.rgb[i + 2] - 0x33) >
-          24;
-      }
+      const solid = (await solidPixels(page)).count;
       check(solid > 2000, `the 3D view shows the solid in only ${solid} pixels`);
       checkNoProblems(page);
     } finally {
