@@ -214,40 +214,29 @@ export async function viewportPoint(page, x, y) {
   ];
 }
 
-// Waits until the editor has presented `count` more frames. The editor
-// handles at most one message a pass and presents once a pass, so after an
-// action two presents are enough for its messages to be handled and the
-// picture to be composed: compare once then, never "until it matches".
-export async function waitForPresents(page, count = 2, timeout = 10000) {
-  const seen = await page.evaluate(
-    (wanted, ms) =>
-      new Promise((resolve) => {
-        const from = window.kestrovan.presents;
-        const deadline = performance.now() + ms;
-        const poll = () => {
-          const presented = window.kestrovan.presents - from;
-          if (presented >= wanted || performance.now() > deadline) {
-            resolve(presented);
-          } else {
-            setTimeout(poll, 1);
-          }
-        };
-        poll();
-      }),
-    count,
-    timeout,
-  );
-  check(seen >= count, `the editor presented ${seen} of ${count} frames in ${timeout / 1000} s`);
+// Waits until the editor rests with nothing queued: every message it was sent
+// has been handled, each pass presenting once, and it makes no passes until
+// the next input. Compare once then, never "until it matches". Returns the
+// number of frames presented so far.
+export async function waitForRest(page, timeout = 10000) {
+  const rest = await page
+    .waitForFunction(() => window.kestrovan.resting && [window.kestrovan.presents], {
+      timeout,
+      polling: 10,
+    })
+    .catch(() => null);
+  check(rest !== null, `the editor did not come to rest in ${timeout / 1000} s`);
+  return (await rest.jsonValue())[0];
 }
 
-// The page's mouse, waiting for one present after each step, so the editor's
+// The page's mouse, waiting for the editor to rest after each step, so its
 // queue never holds more than the step just taken.
 export function pacedMouse(page) {
   const paced =
     (step) =>
     async (...args) => {
       await step(...args);
-      await waitForPresents(page, 1);
+      await waitForRest(page);
     };
   return {
     move: paced((x, y) => page.mouse.move(x, y)),
@@ -329,8 +318,8 @@ export async function solidPixels(page) {
   return { count, rgb: shot.rgb };
 }
 
-// A pointer that is not a mouse, one present after each step (the editor
-// must ignore it): a pen in Chromium, a finger in Firefox, whose WebDriver
+// A pointer that is not a mouse, resting after each step (the editor must
+// ignore it): a pen in Chromium, a finger in Firefox, whose WebDriver
 // BiDi has no pen.
 export function pacedStylus(page) {
   let step;
@@ -371,7 +360,7 @@ export function pacedStylus(page) {
   }
   const paced = async (action) => {
     await step(action);
-    await waitForPresents(page, 1);
+    await waitForRest(page);
   };
   return {
     move: (x, y) => paced({ type: 'pointerMove', x, y }),
@@ -491,21 +480,21 @@ export function compareFrame(shot, frame, scale = 1) {
   return count === 0 ? null : `${count} device pixels differ; first ${differences.join('; ')}`;
 }
 
-// Checks, two presents after the last action, that the editor shows `frame`
-// exactly: a picture that is right only for a while fails.
+// Checks, once the editor rests after the last action, that it shows `frame`
+// exactly.
 export async function checkFrame(page, frame, { scale = 1, what = 'the frame' } = {}) {
-  await waitForPresents(page, 2);
+  await waitForRest(page);
   const mismatch = compareFrame(await screenshotElement(page, '#editor'), frame, scale);
   check(mismatch === null, `the editor does not show ${what}: ${mismatch}`);
 }
 
-// Waits until `count` exports have been offered, then two presents more, and
-// checks that the count is exactly `count`: a late extra export fails.
+// Waits until `count` exports have been offered and the editor rests, and
+// checks that the count is exactly `count`: an extra export fails.
 export async function checkExports(page, count, timeout = 10000) {
   await page
     .waitForFunction((n) => Number(document.body.dataset.exports) >= n, { timeout }, count)
     .catch(() => {});
-  await waitForPresents(page, 2);
+  await waitForRest(page);
   const got = await page.evaluate(() => Number(document.body.dataset.exports));
   check(got === count, `data-exports is ${got}, expected ${count}`);
 }

@@ -194,6 +194,10 @@ xh_microseconds() {
     echo "${EPOCHREALTIME/[.,]/}"
 }
 
+# An idle editor makes no passes, so a picture that stays is all there is to
+# see, and only time can show it. Nothing outside the program tells its rest
+# without racing: resting for input and waiting for the server's reply to a
+# present both block in poll with no timeout. So the watch looks for a while.
 xh_watch_frame() {
     local left=$1 top=$2 seconds=$3
     shift 3

@@ -24,7 +24,7 @@ import {
   drag,
   openPage,
   startBrowser,
-  waitForPresents,
+  waitForRest,
   waitForSolid,
   waitForState,
 } from '../harness/browser.mjs';
@@ -66,7 +66,7 @@ try {
   }
   await page.keyboard.press('Tab');
   await waitForSolid(page, 1);
-  await waitForPresents(page, 2);
+  await waitForRest(page);
   fs.writeFileSync(out, await page.screenshot({ type: 'png' }));
   console.log(`screenshot-web: wrote ${out}`);
 } finally {

@@ -4,7 +4,9 @@
 // Scripts and tests read the state from <body>: data-state (loading, running,
 // ended, failed), data-exit-code once the program has ended, data-exports;
 // each offered link's data-export names the export it holds;
-// window.kestrovan.presents counts the frames presented since the page loaded.
+// window.kestrovan.presents counts the frames presented since the page loaded,
+// and window.kestrovan.resting is true while the editor rests with nothing
+// left to handle (every message it got has been handled and presented).
 import createKestrovan from './kestrovan.js';
 import './fit.js';
 import './focus.js';
@@ -70,11 +72,15 @@ function loadSolidTools() {
 
 let exports = 0;
 let presents = 0;
-// Read every frame, so a property, not a DOM attribute: setting one would
+let resting = false;
+// Read every frame, so properties, not DOM attributes: setting one would
 // make the browser restyle the page on every present.
 window.kestrovan = Object.freeze({
   get presents() {
     return presents;
+  },
+  get resting() {
+    return resting;
   },
 });
 
@@ -159,6 +165,9 @@ function start() {
     },
     presented() {
       presents += 1;
+    },
+    resting(on) {
+      resting = on;
     },
     ended(code) {
       body.dataset.exitCode = String(code);

@@ -8,16 +8,18 @@
 // sets how long each idle measurement lasts (default 10). Reports, for the
 // real page in headless Chromium:
 //   - idle CPU seconds per second of all Chromium's processes, tab visible
-//     (goal <= 0.06) and hidden (goal <= 0.02), from /proc; passes (presents)
-//     per second in both
+//     (goal <= 0.06) and hidden (goal <= 0.02), from /proc, next to the same
+//     browser showing an empty page; passes (presents) per second in both
+//     (expected 0: an idle editor rests)
 //   - latency of a drag move sent as a DevTools mouse event, from the event's
 //     time stamp to the present that shows it, over LATENCY_MOVES moves:
 //     median and 95th percentile (goal <= 20 ms)
 //   - during a drag with input as fast as DevTools sends it: passes per
 //     second, and how many display frames that brought input showed a new
 //     picture (goal: all)
-// then the same idle figure for Firefox ESR in a window on a private Xvfb
-// (goal <= 0.08; skipped when /usr/bin/firefox-esr is missing), and from the
+// then the same idle figures for Firefox ESR in a window on a private Xvfb
+// (goal <= 0.08; skipped when /usr/bin/firefox-esr is missing), with its X
+// server's, and from the
 // benchmark page:
 //   - the present's median cost with a one-pixel read-back that waits for it
 //     (goal <= 2 ms), and of a present of an unchanged picture
@@ -125,6 +127,15 @@ function instrumentPage() {
 const presents = (page) => page.evaluate(() => [window.kestrovan.presents, performance.now()]);
 const perSecond = (a, b) => (b[0] - a[0]) / ((b[1] - a[1]) / 1000);
 
+// The same browser with only an empty page, for comparison.
+async function emptyPageCpu(browser, root) {
+  const blank = await browser.newPage();
+  await sleep(SETTLE_MS);
+  const cpu = await idleCpu(root, IDLE_SECONDS);
+  await blank.close();
+  return cpu;
+}
+
 async function idleFigures(page, root) {
   const before = await presents(page);
   const cpu = await idleCpu(root, IDLE_SECONDS);
@@ -229,6 +240,7 @@ async function chromiumFigures() {
   });
   try {
     const root = session.browser.process().pid;
+    const empty = await emptyPageCpu(session.browser, root);
     const page = await openPage(session.browser, `${session.url}site/`, {
       beforeLoad: instrumentPage,
     });
@@ -259,7 +271,7 @@ async function chromiumFigures() {
       ...window.benchResult,
       isolated: window.crossOriginIsolated,
     }));
-    return { visible, hidden, hiddenState: state, latency, drag, wasm };
+    return { empty, visible, hidden, hiddenState: state, latency, drag, wasm };
   } finally {
     await session.close();
   }
@@ -273,6 +285,7 @@ async function firefoxFigures() {
   }
   const session = await startBrowser(path.resolve(webBuild), {}, { engine: 'firefox' });
   try {
+    const empty = await emptyPageCpu(session.browser, session.browser.process().pid);
     const page = await openPage(session.browser, `${session.url}site/`);
     await waitForState(page, 'running', 60000);
     await sleep(SETTLE_MS);
@@ -282,7 +295,7 @@ async function firefoxFigures() {
       (sum, [pid, t]) => sum + t - (serverBefore.get(pid) ?? 0),
       0,
     );
-    return { ...visible, server: serverTicks / CLOCK_TICKS / IDLE_SECONDS };
+    return { ...visible, empty, server: serverTicks / CLOCK_TICKS / IDLE_SECONDS };
   } finally {
     await session.close();
   }
@@ -305,7 +318,9 @@ const nativeMs = median.real_time * toMs[median.time_unit];
 
 const verdict = (ok) => (ok ? 'meets the goal' : 'MISSES the goal');
 const f = (value, digits = 3) => value.toFixed(digits);
-const { visible, hidden, latency, drag, wasm } = chromium;
+const { empty, visible, hidden, latency, drag, wasm } = chromium;
+const rests = (passes) =>
+  `${f(passes, 1)} passes/s (expected 0: ${passes === 0 ? 'rests' : 'MISSES it'})`;
 const fromStamp = latency.map(([stamp]) => stamp);
 const fromSeen = latency.map(([, seen]) => seen);
 const p95 = percentile(fromStamp, 0.95);
@@ -313,11 +328,12 @@ const ratio = wasm.render_median_ms / nativeMs;
 console.log(
   `timer steps: ${wasm.isolated ? '5 us (cross-origin isolated)' : '100 us'}; idle figures over ${IDLE_SECONDS} s`,
 );
+console.log(`Chromium, an empty page:      ${f(empty)} CPU s/s`);
 console.log(
-  `Chromium idle, tab visible:   ${f(visible.cpu)} CPU s/s   (goal <= 0.06: ${verdict(visible.cpu <= 0.06)}), ${f(visible.passes, 1)} passes/s`,
+  `Chromium idle, tab visible:   ${f(visible.cpu)} CPU s/s   (goal <= 0.06: ${verdict(visible.cpu <= 0.06)}), ${rests(visible.passes)}`,
 );
 console.log(
-  `Chromium idle, tab hidden:    ${f(hidden.cpu)} CPU s/s   (goal <= 0.02: ${verdict(hidden.cpu <= 0.02)}), ${f(hidden.passes, 1)} passes/s (page ${chromium.hiddenState})`,
+  `Chromium idle, tab hidden:    ${f(hidden.cpu)} CPU s/s   (goal <= 0.02: ${verdict(hidden.cpu <= 0.02)}), ${rests(hidden.passes)} (page ${chromium.hiddenState})`,
 );
 console.log(
   `move to present, ${latency.length} moves: ${f(percentile(fromStamp, 0.5), 2)} ms median, ${f(p95, 2)} ms p95   (goal p95 <= 20 ms: ${verdict(p95 <= 20)}); from delivery to the page ${f(percentile(fromSeen, 0.5), 2)} ms median, ${f(percentile(fromSeen, 0.95), 2)} ms p95`,
@@ -329,7 +345,7 @@ if (firefox === null) {
   console.log(`Firefox ESR idle:             skipped (no ${FIREFOX})`);
 } else {
   console.log(
-    `Firefox ESR idle, windowed:   ${f(firefox.cpu)} CPU s/s   (goal <= 0.08: ${verdict(firefox.cpu <= 0.08)}), ${f(firefox.passes, 1)} passes/s; its X server ${f(firefox.server)} CPU s/s`,
+    `Firefox ESR idle, windowed:   ${f(firefox.cpu)} CPU s/s   (goal <= 0.08: ${verdict(firefox.cpu <= 0.08)}), ${rests(firefox.passes)}; its X server ${f(firefox.server)} CPU s/s; an empty page ${f(firefox.empty)} CPU s/s`,
   );
 }
 console.log(

@@ -97,6 +97,10 @@ bool post_window_message(UINT message, WPARAM wparam, LPARAM lparam);
 // Messages waiting (the quit request not counted).
 int queued_message_count();
 
+// Whether the next fetch would find something: a message, or the quit request.
+// A pause may rest only while this is false.
+bool message_waiting();
+
 // Forgets the class, the window (without telling the back end), every queued
 // message and the quit request: the state of a fresh process.
 void reset_window_system();

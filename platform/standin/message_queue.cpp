@@ -136,6 +136,10 @@ int queued_message_count() {
     return queue_count;
 }
 
+bool message_waiting() {
+    return queue_count > 0 || quit_pending;
+}
+
 // ---- Message calls ------------------------------------------------------------------
 
 BOOL PeekMessageA(MSG* msg, HWND window, UINT filter_min, UINT filter_max, UINT remove) {

@@ -32,7 +32,7 @@ import {
   pacedMouse,
   runGroups,
   screenshotElement,
-  waitForPresents,
+  waitForRest,
   waitForState,
   startEditor,
 } from '../../harness/browser.mjs';
@@ -229,7 +229,7 @@ const groups = {
     // Every pixel the frame draws (handles, lines, curve dots) leaves a
     // visible mark within one CSS pixel of its scaled place.
     const frame = await nativeFrame(frameCheck, work, [moved]);
-    await waitForPresents(page, 2);
+    await waitForRest(page);
     const shot = await screenshotElement(page, '#editor');
     const unseen = [];
     for (let y = 0; y < frame.height; ++y) {

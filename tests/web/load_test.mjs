@@ -19,6 +19,7 @@ import {
   openPage,
   runGroups,
   solidPixels,
+  waitForRest,
   waitForState,
 } from '../../harness/browser.mjs';
 
@@ -148,13 +149,8 @@ const groups = {
         `while the 3D view loads it says '${await note()}'`,
       );
 
-      const presents = await page.evaluate(() => window.kestrovan.presents);
       await page.keyboard.press('Tab');
-      await page.waitForFunction(
-        (n) => window.kestrovan.presents >= n + 2,
-        { timeout: 10000 },
-        presents,
-      );
+      await waitForRest(page);
       release();
       await page
         .waitForFunction(

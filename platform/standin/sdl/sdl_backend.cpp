@@ -1,8 +1,6 @@
 // The real window: SDL2 under the shared window system. One SDL window, shown
 // through SDL's plain framebuffer; SDL input becomes the queue's messages.
-#include <algorithm>
 #include <chrono>
-#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <thread>
@@ -45,7 +43,7 @@ bool start_video() {
         return true;
     }
     apply_sdl_hints();
-    tolerate_late_wakeups();  // the pause waits through SDL_WaitEventTimeout
+    tolerate_late_wakeups();  // the pause waits in SDL_WaitEvent
     if (SDL_getenv("SDL_VIDEODRIVER") != nullptr) {
         video_started = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
         return video_started;
@@ -70,29 +68,30 @@ void post_event(const SDL_Event& event) {
 
 // ---- The pause -------------------------------------------------------------------
 
-// Where SDL does not know the display's refresh rate.
-constexpr int FALLBACK_REFRESH_HZ = 60;
-
-// Display frames fall due every refresh interval from here on (the first pause).
-Uint64 frame_clock_origin = 0;
-
-// One refresh of the window's display, in performance-counter ticks.
-Uint64 refresh_interval() {
-    SDL_DisplayMode mode{};
-    const int display = SDL_GetWindowDisplayIndex(sdl_window);
-    const int rate =
-        display >= 0 && SDL_GetCurrentDisplayMode(display, &mode) == 0 && mode.refresh_rate > 0
-            ? mode.refresh_rate
-            : FALLBACK_REFRESH_HZ;
-    return SDL_GetPerformanceFrequency() / static_cast<Uint64>(rate);
+// An event that posts no message but still needs a fresh frame: the window's
+// picture was lost (the server keeps no copy of it) or the window came back.
+bool needs_frame(const SDL_Event& event) {
+    if (event.type != SDL_WINDOWEVENT || event.window.windowID != sdl_window_id) {
+        return false;
+    }
+    const Uint8 change = event.window.event;
+    return change == SDL_WINDOWEVENT_EXPOSED || change == SDL_WINDOWEVENT_SHOWN ||
+           change == SDL_WINDOWEVENT_RESTORED;
 }
 
-// Whole milliseconds from now until `end`, rounded up; at most what SDL's
-// wait takes (a longer wait is asked again).
-int milliseconds_until(Uint64 now, Uint64 end) {
-    const Uint64 per_millisecond = SDL_GetPerformanceFrequency() / 1000;
-    const Uint64 milliseconds = (end - now + per_millisecond - 1) / per_millisecond;
-    return static_cast<int>(std::min<Uint64>(milliseconds, INT_MAX));
+// Blocks, with no timeout, until the program has something to answer: a
+// message to fetch (input, a close request, the quit SDL raises on a
+// termination signal) or an event that needs a frame. Anything else (focus,
+// moves of the window, the pointer outside the client) is taken and the rest
+// goes on.
+void rest_until_needed() {
+    SDL_Event event;
+    while (!message_waiting() && SDL_WaitEvent(&event) != 0) {
+        post_event(event);
+        if (needs_frame(event)) {
+            return;
+        }
+    }
 }
 
 }  // namespace
@@ -160,40 +159,18 @@ void backend_pump_events(bool wait) {
     }
 }
 
-// At least the time asked. With no message waiting, the pause goes on until
-// input arrives or the next display frame is due, so an idle editor shows one
-// frame a refresh instead of one every few milliseconds, and input is never
-// held back past the next frame. Input that arrives meanwhile is posted at
-// once; with a message waiting, the pause ends as soon as the time is up.
+// At least the time asked. With nothing waiting to be fetched, the pause
+// first rests until something arrives that needs an answer, so an idle editor
+// makes no passes at all; input ends the rest at once. With a message waiting
+// (a burst being worked off, or the quit request after Escape, when no event
+// will come) it only waits the time asked.
 void backend_sleep(DWORD milliseconds) {
-    if (!video_started || sdl_window == nullptr) {
-        SDL_Delay(milliseconds);
-        return;
+    const auto asked_end =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    if (sdl_window != nullptr) {
+        rest_until_needed();
     }
-    const Uint64 start = SDL_GetPerformanceCounter();
-    const Uint64 asked_end = start + milliseconds * SDL_GetPerformanceFrequency() / 1000;
-    if (frame_clock_origin == 0) {
-        frame_clock_origin = start;
-    }
-    const Uint64 interval = refresh_interval();
-    const Uint64 frames_to_go = (asked_end - frame_clock_origin + interval - 1) / interval;
-    const Uint64 rest_end = frame_clock_origin + frames_to_go * interval;
-    for (Uint64 now = start; now < rest_end; now = SDL_GetPerformanceCounter()) {
-        if (queued_message_count() > 0) {
-            // Whatever arrives meanwhile is the next PeekMessageA's to post.
-            if (now < asked_end) {
-                std::this_thread::sleep_for(std::chrono::duration<double>(
-                    static_cast<double>(asked_end - now) /
-                    static_cast<double>(SDL_GetPerformanceFrequency())));
-            }
-            break;
-        }
-        SDL_Event event;
-        if (SDL_WaitEventTimeout(&event, milliseconds_until(now, rest_end)) != 0) {
-            post_event(event);
-            backend_pump_events(false);
-        }
-    }
+    std::this_thread::sleep_until(asked_end);
 }
 
 void backend_exit_process(UINT exit_code) {

@@ -10,6 +10,7 @@
 //   message(text)     a message box
 //   exported(bytes)   object.3ds is complete: a copy of its bytes
 //   presented()       a frame has been presented
+//   resting(on)       the editor rests with nothing queued (true), or no longer
 //   ended(code)       the program has ended with this exit code
 #include <cstring>
 
@@ -153,11 +154,11 @@ void backend_pump_events(bool wait) {
     }
 }
 
-// At least the time asked; with nothing waiting in the queue, on until input
-// arrives or the next display frame is due, so an idle editor composes one
-// frame a display refresh, and none while its tab is hidden.
+// At least the time asked; with nothing waiting to be fetched, on until
+// something needs the program, so an idle editor makes no passes. After
+// Escape the quit request waits and no event will come: no rest then.
 void backend_sleep(DWORD milliseconds) {
-    kestrovan_pause(milliseconds, queued_message_count() == 0 ? 1 : 0);
+    kestrovan_pause(milliseconds, message_waiting() ? 0 : 1);
 }
 
 void backend_exit_process(UINT exit_code) {

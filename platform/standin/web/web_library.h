@@ -18,10 +18,10 @@ int kestrovan_open_canvas(int width, int height);
 void kestrovan_put_image(const void* rgba, int width, int height, int changed);
 void kestrovan_close_canvas();
 
-// The pause (asynchronous: the browser runs meanwhile). With until_frame set
-// it goes on after `milliseconds` until input is posted or the next display
-// frame is due (in a hidden tab: until the tab is shown).
-void kestrovan_pause(unsigned milliseconds, int until_frame);
+// The pause (asynchronous: the browser runs meanwhile). With rest set it goes
+// on after `milliseconds` until input is posted, the tab is shown again or the
+// canvas's context is restored.
+void kestrovan_pause(unsigned milliseconds, int rest);
 void kestrovan_input_posted();
 
 // Input helpers.

@@ -70,73 +70,68 @@ mergeInto(LibraryManager.library, {
   },
 
   // ---- The frame loop's pause -------------------------------------------------
-  // Hands the thread to the browser for at least `milliseconds`. With
-  // `untilFrame` set (nothing waits in the queue) the pause goes on until
-  // input is posted or the next display frame is due, whichever comes first;
-  // in a hidden tab, until input or the tab is shown again. Frames fall due
-  // every 1/60 s, half a frame after the last input: an animation frame
-  // request would tell the actual refresh, but asking for one every frame
-  // keeps the browser producing frames, which costs an idle page more than
-  // all of its own work.
+  // Hands the thread to the browser for at least `milliseconds`. With `rest`
+  // set (nothing waits to be fetched) the pause then goes on, with no timer,
+  // until something needs the program: input posted, the tab shown again, or
+  // the canvas's context restored. An idle editor thus makes no passes at all.
+  // The page hears when a rest begins and when it is broken, so a script can
+  // wait for the editor to settle instead of waiting for time.
   // Resuming rewinds the program's stack, which must not happen under the
   // input callback that posted (compiled code is on the stack there), so
   // input resumes it in a microtask.
   kestrovan_pause__deps: ['$callUserCallback'],
-  kestrovan_pause: function (milliseconds, untilFrame) {
-    const FRAME_MILLISECONDS = 1000 / 60;
+  kestrovan_pause: function (milliseconds, rest) {
     Asyncify.handleSleep(function (wakeUp) {
       const timeAsked = performance.now() + milliseconds;
+      const canvas = document.getElementById('editor');
       let timer = null;
-      let ended = false;
-      const onVisible = function () {
-        if (!document.hidden) {
-          endAt(timeAsked);
-        }
-      };
+      let resting = false;
       const end = function () {
-        if (ended) {
-          return;
-        }
-        ended = true;
-        Module.pauseInput = null;
         clearTimeout(timer);
-        document.removeEventListener('visibilitychange', onVisible);
+        timer = null;
         // As Emscripten's own callbacks: the program's exit is not an error.
         callUserCallback(wakeUp);
       };
-      // One timer at a time: the pause ends at `time`, or at once if it has passed.
-      const endAt = function (time) {
-        clearTimeout(timer);
-        timer = setTimeout(end, Math.max(0, time - performance.now()));
-      };
-      if (!untilFrame) {
-        endAt(timeAsked);
-        return;
-      }
-      Module.pauseInput = function () {
-        // Input comes at the display's pace: idle frames are due half a
-        // frame away from it, so one never keeps the next input waiting.
-        Module.frameOrigin = performance.now() + FRAME_MILLISECONDS / 2;
-        if (performance.now() >= timeAsked) {
-          queueMicrotask(end);
-        } else {
-          endAt(timeAsked);
+      const onVisible = function () {
+        if (!document.hidden) {
+          wake();
         }
       };
-      if (document.hidden) {
-        document.addEventListener('visibilitychange', onVisible);
+      // Ends the rest: the pause is over once the time asked has passed.
+      const wake = function () {
+        if (!resting) {
+          return;
+        }
+        resting = false;
+        Module.wakeRest = null;
+        document.removeEventListener('visibilitychange', onVisible);
+        if (canvas) {
+          canvas.removeEventListener('contextrestored', wake);
+        }
+        Module.page.resting(false);
+        const left = timeAsked - performance.now();
+        if (left > 0) {
+          timer = setTimeout(end, left);
+        } else {
+          queueMicrotask(end);
+        }
+      };
+      if (!rest) {
+        timer = setTimeout(end, milliseconds);
         return;
       }
-      if (Module.frameOrigin === undefined) {
-        Module.frameOrigin = timeAsked;
+      resting = true;
+      Module.wakeRest = wake;
+      document.addEventListener('visibilitychange', onVisible);
+      if (canvas) {
+        canvas.addEventListener('contextrestored', wake);
       }
-      const frames = Math.ceil((timeAsked - Module.frameOrigin) / FRAME_MILLISECONDS);
-      endAt(Module.frameOrigin + frames * FRAME_MILLISECONDS);
+      Module.page.resting(true);
     });
   },
   kestrovan_input_posted: function () {
-    if (Module.pauseInput) {
-      Module.pauseInput();
+    if (Module.wakeRest) {
+      Module.wakeRest();
     }
   },
 
