@@ -79,19 +79,16 @@ format: deps
 lint: deps
 	cmake --preset default
 	cmake --preset web
-	$(FUZZ_CONFIGURE)
+	cmake --preset fuzz
 	scripts/lint build/default build/fuzz build/web
 	node_modules/.bin/eslint --max-warnings 0 .
 	$(WEB_SOURCES) | xargs node_modules/.bin/prettier --check --log-level warn
 
 # The message fuzzer (the fuzz preset: clang, libFuzzer, address and
 # undefined-behaviour sanitizers) run over a bounded number of inputs; about a
-# minute here. A build/fuzz made before the fuzzer was a preset (a project of
-# its own in fuzz/) is configured anew.
+# minute here.
 FUZZ_RUNS ?= 5000
-FUZZ_CONFIGURE = if grep -qs '^CMAKE_HOME_DIRECTORY:INTERNAL=.*/fuzz$$' build/fuzz/CMakeCache.txt; \
-	then rm -rf build/fuzz; fi; cmake --preset fuzz
 fuzz: deps
-	$(FUZZ_CONFIGURE)
+	cmake --preset fuzz
 	cmake --build --preset fuzz -j $(JOBS)
 	scripts/fuzz build/fuzz/fuzz/message_fuzzer $(FUZZ_RUNS)

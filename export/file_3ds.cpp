@@ -32,7 +32,7 @@ void put_vertices(std::uint8_t* at, const Vector3* vertices, std::uint32_t count
         // Vertices are packed 12-byte records of floats, already the file's layout.
         std::memcpy(at, vertices, static_cast<std::size_t>(count) * sizeof(Vector3));
     } else {
-        for (std::uint32_t i = 0; i < count; ++i, at += 12) {
+        for (std::uint32_t i = 0; i < count; ++i, at += VERTEX_BYTES) {
             put_u32(at, std::bit_cast<std::uint32_t>(vertices[i].x));
             put_u32(at + 4, std::bit_cast<std::uint32_t>(vertices[i].y));
             put_u32(at + 8, std::bit_cast<std::uint32_t>(vertices[i].z));
@@ -50,15 +50,15 @@ std::uint32_t assemble_3ds_image(std::uint32_t vertex_count, const Vector3* vert
     }
     std::uint8_t* const image = file_image.bytes;
 
-    // Vertex list at 25: header, count, then the vertices in index order.
-    put_u16(image + 31, static_cast<std::uint16_t>(vertex_count));
-    put_vertices(image + 33, vertices, vertex_count);
+    // The vertex list: its count, then the vertices in index order.
+    put_u16(image + VERTEX_COUNT_AT, static_cast<std::uint16_t>(vertex_count));
+    put_vertices(image + VERTICES_AT, vertices, vertex_count);
 
-    // Face list right after it: three indices and a zero flags word each.
-    std::uint8_t* const face_chunk = image + 33 + 12 * vertex_count;
-    put_u16(face_chunk + 6, static_cast<std::uint16_t>(triangle_count));
-    std::uint8_t* at = face_chunk + 8;
-    for (std::uint32_t i = 0; i < triangle_count; ++i, at += 8) {
+    // The face list right after it: its count, then each face.
+    std::uint8_t* const face_list = image + VERTICES_AT + VERTEX_BYTES * vertex_count;
+    put_u16(face_list + CHUNK_HEADER_BYTES, static_cast<std::uint16_t>(triangle_count));
+    std::uint8_t* at = face_list + CHUNK_HEADER_BYTES + COUNT_BYTES;
+    for (std::uint32_t i = 0; i < triangle_count; ++i, at += FACE_BYTES) {
         put_u16(at, faces[i].a);
         put_u16(at + 2, faces[i].b);
         put_u16(at + 4, faces[i].c);
@@ -68,13 +68,15 @@ std::uint32_t assemble_3ds_image(std::uint32_t vertex_count, const Vector3* vert
     // Every chunk runs to the end of the file except the vertex list, which
     // the face list follows inside the mesh chunk.
     const auto total = static_cast<std::uint32_t>(at - image);
-    put_chunk_header(image + 0, CHUNK_MAIN, total);
-    put_chunk_header(image + 6, CHUNK_EDITOR, total - 6);
-    put_chunk_header(image + 12, CHUNK_OBJECT, total - 12);
-    image[18] = 0;  // the object's name: the empty string
-    put_chunk_header(image + 19, CHUNK_TRIANGLE_MESH, total - 19);
-    put_chunk_header(image + 25, CHUNK_VERTEX_LIST, 8 + 12 * vertex_count);
-    put_chunk_header(face_chunk, CHUNK_FACE_LIST, 8 + 8 * triangle_count);
+    put_chunk_header(image + MAIN_CHUNK_AT, CHUNK_MAIN, total - MAIN_CHUNK_AT);
+    put_chunk_header(image + EDITOR_CHUNK_AT, CHUNK_EDITOR, total - EDITOR_CHUNK_AT);
+    put_chunk_header(image + OBJECT_CHUNK_AT, CHUNK_OBJECT, total - OBJECT_CHUNK_AT);
+    image[OBJECT_NAME_AT] = 0;
+    put_chunk_header(image + MESH_CHUNK_AT, CHUNK_TRIANGLE_MESH, total - MESH_CHUNK_AT);
+    put_chunk_header(image + VERTEX_LIST_AT, CHUNK_VERTEX_LIST,
+                     CHUNK_HEADER_BYTES + COUNT_BYTES + VERTEX_BYTES * vertex_count);
+    put_chunk_header(face_list, CHUNK_FACE_LIST,
+                     CHUNK_HEADER_BYTES + COUNT_BYTES + FACE_BYTES * triangle_count);
     return total;
 }
 

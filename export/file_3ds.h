@@ -24,10 +24,30 @@ constexpr std::uint16_t CHUNK_TRIANGLE_MESH = 0x4100;
 constexpr std::uint16_t CHUNK_VERTEX_LIST = 0x4110;
 constexpr std::uint16_t CHUNK_FACE_LIST = 0x4120;
 
-// Headers, the empty object name and the two counts: 41 bytes; then 12 per
-// vertex and 8 per face (three indices and a zero flags word).
+// The file's layout. Every chunk starts with a header: its 16-bit id, then a
+// 32-bit length that counts the header, the data and every chunk inside.
+constexpr std::uint32_t CHUNK_HEADER_BYTES = 6;
+constexpr std::uint32_t OBJECT_NAME_BYTES = 1;  // the empty name: its terminator
+constexpr std::uint32_t COUNT_BYTES = 2;        // the 16-bit vertex and face counts
+constexpr std::uint32_t VERTEX_BYTES = 12;      // x, y and z as single-precision floats
+constexpr std::uint32_t FACE_BYTES = 8;         // three 16-bit indices and a zero flags word
+
+// Each chunk nests in the one before, straight after its header; the
+// object's name lies between the object's header and the mesh chunk.
+constexpr std::uint32_t MAIN_CHUNK_AT = 0;
+constexpr std::uint32_t EDITOR_CHUNK_AT = MAIN_CHUNK_AT + CHUNK_HEADER_BYTES;
+constexpr std::uint32_t OBJECT_CHUNK_AT = EDITOR_CHUNK_AT + CHUNK_HEADER_BYTES;
+constexpr std::uint32_t OBJECT_NAME_AT = OBJECT_CHUNK_AT + CHUNK_HEADER_BYTES;
+constexpr std::uint32_t MESH_CHUNK_AT = OBJECT_NAME_AT + OBJECT_NAME_BYTES;
+constexpr std::uint32_t VERTEX_LIST_AT = MESH_CHUNK_AT + CHUNK_HEADER_BYTES;
+constexpr std::uint32_t VERTEX_COUNT_AT = VERTEX_LIST_AT + CHUNK_HEADER_BYTES;
+constexpr std::uint32_t VERTICES_AT = VERTEX_COUNT_AT + COUNT_BYTES;
+// Everything but the vertices and faces: the headers, the name and the counts
+// (the face list, after the vertices, has a header and a count of its own).
+constexpr std::uint32_t FIXED_BYTES = VERTICES_AT + CHUNK_HEADER_BYTES + COUNT_BYTES;
+
 constexpr std::uint32_t image_size_3ds(std::uint32_t vertex_count, std::uint32_t triangle_count) {
-    return 41 + 12 * vertex_count + 8 * triangle_count;
+    return FIXED_BYTES + VERTEX_BYTES * vertex_count + FACE_BYTES * triangle_count;
 }
 
 static_assert(image_size_3ds(MESH_VERTICES, MESH_FACES) <= FILE_IMAGE_BYTES,
