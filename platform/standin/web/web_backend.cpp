@@ -8,12 +8,11 @@
 //   title(text)       the window caption
 //   running()         the window is shown and the loop runs
 //   message(text)     a message box
-//   exported(bytes)   object.3ds is complete: a copy of its bytes
+//   exported(name, bytes)  a file the program wrote is complete: its name and
+//                          a copy of its bytes
 //   presented()       a frame has been presented
 //   resting(on)       the editor rests with nothing queued (true), or no longer
 //   ended(code)       the program has ended with this exit code
-#include <cstring>
-
 #include <emscripten.h>
 #include <emscripten/html5.h>
 
@@ -24,7 +23,6 @@
 namespace {
 
 constexpr const char* EDITOR = "#editor";
-constexpr const char* EXPORTED_FILE = "object.3ds";
 constexpr int LEFT_BUTTON = 0;
 
 // While GetMessageA waits on an empty queue, the browser gets the thread for
@@ -100,11 +98,10 @@ void take_input(bool on) {
     kestrovan_ignore_touch_and_pen(on ? 1 : 0);
 }
 
-// An export is complete once its replacing rename onto object.3ds succeeded.
+// A file the program writes is complete once its replacing rename succeeded:
+// the page offers it then, under its own name.
 void on_file_moved(const char* new_name) {
-    if (std::strcmp(new_name, EXPORTED_FILE) == 0) {
-        kestrovan_page_exported(new_name);
-    }
+    kestrovan_page_exported(new_name);
 }
 
 }  // namespace

@@ -7,12 +7,17 @@
 
 namespace {
 
-constexpr int MAX_WIDTH = 1280;
-constexpr int MAX_HEIGHT = 1024;
+// The most pixels a window may have here: 2 megapixels, a 1920 x 1080 screen.
+// The memory is fixed, so the copy below has a fixed size.
+constexpr long long MAX_PIXELS = 1 << 21;
 
 // The image as the canvas takes it: rows top-down, R, G, B, A in that byte
 // order, so a little-endian word holds A in its top byte and R in its lowest.
-std::uint32_t rgba_words[MAX_WIDTH * MAX_HEIGHT];
+std::uint32_t rgba_words[MAX_PIXELS];
+
+bool fits(int width, int height) {
+    return width > 0 && height > 0 && static_cast<long long>(width) * height <= MAX_PIXELS;
+}
 
 bool canvas_open = false;
 // The size of the image last put on the canvas; 0 when none is.
@@ -47,7 +52,7 @@ bool swizzle_rows(const FrameImage& image) {
 }  // namespace
 
 bool open_editor_canvas(int width, int height) {
-    if (width <= 0 || height <= 0 || width > MAX_WIDTH || height > MAX_HEIGHT) {
+    if (!fits(width, height)) {
         return false;
     }
     canvas_open = kestrovan_open_canvas(width, height) != 0;
@@ -57,8 +62,7 @@ bool open_editor_canvas(int width, int height) {
 }
 
 void present_to_editor(const FrameImage& image) {
-    if (!canvas_open || image.width <= 0 || image.height <= 0 || image.width > MAX_WIDTH ||
-        image.height > MAX_HEIGHT) {
+    if (!canvas_open || !fits(image.width, image.height)) {
         return;
     }
     // An image of another size lays its words out differently.
