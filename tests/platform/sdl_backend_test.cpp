@@ -3,6 +3,7 @@
 // input pushed into SDL's event queue and read back as window messages.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -245,7 +246,12 @@ LRESULT CALLBACK recording_procedure(HWND window, UINT message, WPARAM wparam, L
 
 class SdlBackEnd : public ::testing::Test {
   protected:
-    static void SetUpTestSuite() { setenv("SDL_VIDEODRIVER", "dummy", 1); }
+    // The dummy display (1024x768) is too small for the client; the setting
+    // keeps these windows one to one (the present below checks the size).
+    static void SetUpTestSuite() {
+        setenv("SDL_VIDEODRIVER", "dummy", 1);
+        setenv("KESTROVAN_SCALE", "1", 1);
+    }
 
     void SetUp() override {
         reset_window_system();
@@ -382,6 +388,45 @@ TEST_F(SdlBackEnd, PresentShowsTheImageColoursInTheWindow) {
     }
     EXPECT_EQ(wrong, 0);
     ReleaseDC(window, dc);
+}
+
+// Without the setting the window fits the dummy display at 3/4 of the client.
+class SdlScaledBackEnd : public SdlBackEnd {
+  protected:
+    static void SetUpTestSuite() {
+        SdlBackEnd::SetUpTestSuite();
+        unsetenv("KESTROVAN_SCALE");
+    }
+};
+
+TEST_F(SdlScaledBackEnd, LoneDotsStayVisibleAtEveryPhaseAndBlackStaysBlack) {
+    // A white dot at each phase of the 4-to-3 grid, on black whose top byte
+    // must not show.
+    std::vector<std::uint32_t> frame(static_cast<std::size_t>(WIDTH) * HEIGHT, 0xFF000000u);
+    for (int i = 0; i < 16; ++i) {
+        frame[(200 + i / 4 * 9) * WIDTH + 100 + i % 4 * 9] = 0x00FFFFFFu;
+    }
+    BITMAPINFO info{{sizeof(BITMAPINFOHEADER), WIDTH, -HEIGHT, 1, 32, BI_RGB, 0, 0, 0, 0, 0}, {}};
+    StretchDIBits(GetDC(window), 0, 0, WIDTH, HEIGHT, 0, 0, WIDTH, HEIGHT, frame.data(), &info,
+                  DIB_RGB_COLORS, SRCCOPY);
+    SDL_Surface* surface = SDL_GetWindowSurface(sdl_window);
+    ASSERT_TRUE(surface != nullptr && surface->w * 4 == WIDTH * 3 && surface->h * 4 == HEIGHT * 3);
+    // Each dot lights at most 2x2 window pixels, the brightest with at least
+    // a quarter of its light (137 in sRGB).
+    int lit = 0;
+    std::uint32_t brightest[16] = {};
+    for (int i = 0; i < surface->w * surface->h; ++i) {
+        // The dot nearest the client pixel at the window pixel's corner.
+        const int column = (i % surface->w * 4 / 3 - 100 + 4) / 9;
+        const int row = (i / surface->w * 4 / 3 - 200 + 4) / 9;
+        const std::uint32_t level = surface_colour(surface, i % surface->w, i / surface->w) & 0xFFu;
+        lit += level != 0 ? 1 : 0;
+        if (level != 0 && column >= 0 && column < 4 && row >= 0 && row < 4) {
+            brightest[row * 4 + column] = std::max(brightest[row * 4 + column], level);
+        }
+    }
+    EXPECT_LE(lit, 16 * 4);
+    EXPECT_GE(*std::min_element(std::begin(brightest), std::end(brightest)), 137u);
 }
 
 }  // namespace
