@@ -45,6 +45,7 @@ SourceSpread column_spread[MAX_CLIENT_WIDTH];
 // progress changed.
 std::uint32_t shown[MAX_CLIENT_WIDTH * MAX_CLIENT_HEIGHT];
 bool row_changed[MAX_CLIENT_HEIGHT];
+bool holds_picture = false;  // shown is all zero until a picture is taken
 
 // One output row being summed, per colour channel in linear light, and the
 // columns that received anything; every other column stays black.
@@ -194,6 +195,7 @@ void scale_row(int y) {
 // Takes the image into the shown picture, noting the rows that changed.
 // Returns whether any did.
 bool take_image(const FrameImage& image) {
+    holds_picture = true;
     bool any = false;
     const std::size_t row_bytes = static_cast<std::size_t>(image.width) * BYTES_PER_WORD;
     for (int y = 0; y < image.height; ++y) {
@@ -266,10 +268,18 @@ bool shows_client_scaled(int window_width, int window_height, int client_width, 
 
 bool present_scaled(SDL_Window* window, const FrameImage& image, int client_width,
                     int client_height) {
+    // A window shown one to one never gets SDL's surface: it would only cost
+    // memory next to the in-place present.
+    int width = 0;
+    int height = 0;
+    SDL_GetWindowSize(window, &width, &height);
+    if (!shows_client_scaled(width, height, client_width, client_height) ||
+        image.width > client_width || image.height > client_height) {
+        return false;
+    }
     SDL_Surface* surface = SDL_GetWindowSurface(window);
     if (surface == nullptr || surface->format->BytesPerPixel != BYTES_PER_WORD ||
-        !shows_client_scaled(surface->w, surface->h, client_width, client_height) ||
-        image.width > client_width || image.height > client_height) {
+        surface->w != width || surface->h != height) {
         return false;
     }
     if (!tables_ready) {
@@ -293,5 +303,8 @@ bool present_scaled(SDL_Window* window, const FrameImage& image, int client_widt
 
 void forget_scaled_picture() {
     layout = Layout{};
-    std::memset(shown, 0, sizeof(shown));
+    if (holds_picture) {
+        std::memset(shown, 0, sizeof(shown));
+        holds_picture = false;
+    }
 }
