@@ -113,6 +113,9 @@ bool backend_create_window(const char* caption, int x, int y, int width, int hei
     if (sdl_window != nullptr || !start_video()) {
         return false;
     }
+    // A press that gives the window the focus is a press, as on Windows: SDL
+    // would otherwise drop any that comes within 10 ms of the focus.
+    SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
     // Not resizable: SDL then fixes the window's minimum and maximum size to
     // its size. The window manager may add a frame outside it. On a display
     // too small for the client the window is smaller and shows it scaled.
