@@ -16,9 +16,8 @@
 #   deb_validators    desktop-file-validate, appstreamcli, man and lintian
 #                     find nothing to report
 #   zip_contents      exactly the expected files; the exe is the one the wine
-#                     tests run, carries the icon and version resources and a
-#                     manifest declaring per-monitor DPI awareness (and no visual
-#                     styles), and imports only system DLLs
+#                     tests run, carries the icon, version and per-monitor DPI
+#                     manifest resources, and imports only system DLLs
 #
 # Environment: CPACK, VERSION, OUT (work folder), INSTALLED_FILES (the
 # install test's list), WINDOWS_BUILD.

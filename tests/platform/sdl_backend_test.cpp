@@ -13,6 +13,7 @@
 #include <SDL.h>
 
 #include "platform/standin/backend.h"
+#include "platform/standin/sdl/scaled_present.h"
 #include "platform/standin/sdl/sdl_input.h"
 #include "platform/standin/sdl/sdl_present.h"
 
@@ -390,43 +391,23 @@ TEST_F(SdlBackEnd, PresentShowsTheImageColoursInTheWindow) {
     ReleaseDC(window, dc);
 }
 
-// Without the setting the window fits the dummy display at 3/4 of the client.
-class SdlScaledBackEnd : public SdlBackEnd {
-  protected:
-    static void SetUpTestSuite() {
-        SdlBackEnd::SetUpTestSuite();
-        unsetenv("KESTROVAN_SCALE");
-    }
-};
-
-TEST_F(SdlScaledBackEnd, LoneDotsStayVisibleAtEveryPhaseAndBlackStaysBlack) {
-    // A white dot at each phase of the 4-to-3 grid, on black whose top byte
-    // must not show.
+TEST_F(SdlBackEnd, ScaledPresentAveragesALoneDotInLinearLight) {
+    // At 3/4 the white dot at client (101, 201) falls on window pixels 75..76
+    // and 150..151, a third and two thirds each way, on black whose top byte
+    // must not show (nor in the pixel left of them). The brightest keeps a
+    // quarter of its light, 137 in sRGB (a blend of sRGB values would give 64,
+    // nearest neighbour 0 or 255).
     std::vector<std::uint32_t> frame(static_cast<std::size_t>(WIDTH) * HEIGHT, 0xFF000000u);
-    for (int i = 0; i < 16; ++i) {
-        frame[(200 + i / 4 * 9) * WIDTH + 100 + i % 4 * 9] = 0x00FFFFFFu;
-    }
-    BITMAPINFO info{{sizeof(BITMAPINFOHEADER), WIDTH, -HEIGHT, 1, 32, BI_RGB, 0, 0, 0, 0, 0}, {}};
-    StretchDIBits(GetDC(window), 0, 0, WIDTH, HEIGHT, 0, 0, WIDTH, HEIGHT, frame.data(), &info,
-                  DIB_RGB_COLORS, SRCCOPY);
-    SDL_Surface* surface = SDL_GetWindowSurface(sdl_window);
-    ASSERT_TRUE(surface != nullptr && surface->w * 4 == WIDTH * 3 && surface->h * 4 == HEIGHT * 3);
-    // Each dot lights at most 2x2 window pixels, the brightest with at least
-    // a quarter of its light (137 in sRGB).
-    int lit = 0;
-    std::uint32_t brightest[16] = {};
-    for (int i = 0; i < surface->w * surface->h; ++i) {
-        // The dot nearest the client pixel at the window pixel's corner.
-        const int column = (i % surface->w * 4 / 3 - 100 + 4) / 9;
-        const int row = (i / surface->w * 4 / 3 - 200 + 4) / 9;
-        const std::uint32_t level = surface_colour(surface, i % surface->w, i / surface->w) & 0xFFu;
-        lit += level != 0 ? 1 : 0;
-        if (level != 0 && column >= 0 && column < 4 && row >= 0 && row < 4) {
-            brightest[row * 4 + column] = std::max(brightest[row * 4 + column], level);
-        }
-    }
-    EXPECT_LE(lit, 16 * 4);
-    EXPECT_GE(*std::min_element(std::begin(brightest), std::end(brightest)), 137u);
+    frame[201 * WIDTH + 101] = 0x00FFFFFFu;
+    SDL_Window* small = SDL_CreateWindow("scaled", 0, 0, WIDTH * 3 / 4, HEIGHT * 3 / 4, 0);
+    ASSERT_TRUE(present_scaled(small, {frame.data(), WIDTH, WIDTH, HEIGHT}, WIDTH, HEIGHT));
+    SDL_Surface* surface = SDL_GetWindowSurface(small);
+    EXPECT_EQ(surface_colour(surface, 74, 150) & 0xFFFFFFu, 0u);
+    EXPECT_EQ(surface_colour(surface, 75, 150) & 0xFFFFFFu, 0x474747u);  // 1/16 of its light
+    EXPECT_EQ(surface_colour(surface, 76, 150) & 0xFFFFFFu, 0x636363u);  // 1/8
+    EXPECT_EQ(surface_colour(surface, 76, 151) & 0xFFFFFFu, 0x898989u);  // 1/4
+    forget_scaled_picture();
+    SDL_DestroyWindow(small);
 }
 
 }  // namespace
