@@ -4,6 +4,9 @@
 //                             the program's buffer, shared with the server in place)
 //   present_surface_copy      the same from memory that cannot be shared: one copy
 //                             into SDL's window surface first
+//   present_scaled/S/U        the same into a window at S/256 of the frame's size
+//                             (192: 1366x768's fit, 128: half), the whole picture
+//                             scaled anew (U = 0) or unchanged, only put (U = 1)
 //   present_floor             raw MIT-SHM XShmPutImage + XSync of the same frame,
 //                             already in the shared image: the least any
 //                             present can cost on this server
@@ -28,6 +31,7 @@
 
 #include "canvas/frame.h"
 #include "canvas/pixel_buffer.h"
+#include "platform/standin/sdl/scaled_present.h"
 #include "platform/standin/sdl/sdl_present.h"
 
 // Xlib's headers define short macros (None, Bool, Status); they come last.
@@ -127,6 +131,23 @@ void BM_present_surface_copy(benchmark::State& state) {
                                                 std::end(pixel_buffer.words));
     const FrameImage request = {heap_frame.data(), FRAME_WIDTH, FRAME_WIDTH, FRAME_HEIGHT};
     present_repeatedly(state, window, request);
+}
+
+void BM_present_scaled(benchmark::State& state) {
+    const int side = static_cast<int>(state.range(0));
+    SDL_Window* window = window_or_skip(state) == nullptr
+                             ? nullptr
+                             : SDL_CreateWindow("scaled", 0, 0, FRAME_WIDTH * side / 256,
+                                                FRAME_HEIGHT * side / 256, SDL_WINDOW_SHOWN);
+    render_frame();
+    for (auto _ : state) {
+        if (state.range(1) == 0) {
+            forget_scaled_picture();
+        }
+        present_scaled(window, WHOLE_FRAME, FRAME_WIDTH, FRAME_HEIGHT);
+    }
+    forget_scaled_picture();
+    SDL_DestroyWindow(window);
 }
 
 void BM_frame_loop_pass_sdl(benchmark::State& state) {
@@ -254,6 +275,12 @@ void BM_present_floor_with_copy(benchmark::State& state) {
 BENCHMARK(BM_present)->Name("present")->UseRealTime()->Repetitions(5)->ReportAggregatesOnly();
 BENCHMARK(BM_present_surface_copy)
     ->Name("present_surface_copy")
+    ->UseRealTime()
+    ->Repetitions(5)
+    ->ReportAggregatesOnly();
+BENCHMARK(BM_present_scaled)
+    ->Name("present_scaled")
+    ->ArgsProduct({{192, 128}, {0, 1}})
     ->UseRealTime()
     ->Repetitions(5)
     ->ReportAggregatesOnly();

@@ -9,9 +9,11 @@ endif()
 set(KESTROVAN_APP_ID io.github.kestrovan.Kestrovan)
 set(KESTROVAN_MAINTAINER "Kestrovan developers <kestrovan@users.noreply.github.com>")
 if(WIN32)
-  # app/ compiles this resource script into kestrovan.exe; it embeds the icon.
+  # app/ compiles this resource script into kestrovan.exe; it embeds the icon
+  # and the manifest.
   set(KESTROVAN_WINDOWS_RESOURCE ${PROJECT_BINARY_DIR}/packaging/kestrovan.rc)
   set(KESTROVAN_WINDOWS_ICON ${PROJECT_BINARY_DIR}/packaging/kestrovan.ico)
+  set(KESTROVAN_WINDOWS_MANIFEST ${PROJECT_SOURCE_DIR}/packaging/kestrovan.exe.manifest)
 endif()
 # Installed folders are world-readable whatever the umask of the build.
 set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS

@@ -16,8 +16,8 @@
 #   deb_validators    desktop-file-validate, appstreamcli, man and lintian
 #                     find nothing to report
 #   zip_contents      exactly the expected files; the exe is the one the wine
-#                     tests run, carries the icon and version resources and no
-#                     manifest, and imports only system DLLs
+#                     tests run, carries the icon, version and per-monitor DPI
+#                     manifest resources, and imports only system DLLs
 #
 # Environment: CPACK, VERSION, OUT (work folder), INSTALLED_FILES (the
 # install test's list), WINDOWS_BUILD.
@@ -153,7 +153,9 @@ $(diff <(echo "$expected") <(echo "$files"))"
             fail "the zip's kestrovan.exe is not the one the wine tests run"
 
         resources=$(wrestool -l "$exe") || fail "wrestool cannot read the resources"
-        ! grep -q 'type=24' <<<"$resources" || fail "the exe carries a manifest"
+        manifest=$(wrestool --raw -x --type=24 --name=1 "$exe" | tr -s ' \n' ' ')
+        [[ "$manifest" == *'<dpiAware xmlns="http://schemas.microsoft.com/SMI/2005/WindowsSettings">true/pm</dpiAware> <dpiAwareness xmlns="http://schemas.microsoft.com/SMI/2016/WindowsSettings">PerMonitorV2, PerMonitor</dpiAwareness>'* &&
+            "$manifest" != *Common-Controls* ]] || fail "the exe's manifest: $manifest"
         wrestool -x --type=14 -o "$zip_dir/icon.ico" "$exe" || fail "the exe has no icon"
         sizes=$(icotool -l "$zip_dir/icon.ico" | sed -n 's/.*--width=\([0-9]*\) --height=\1 .*/\1/p' | tr '\n' ' ')
         [[ "$sizes" == "48 128 256 " ]] || fail "the exe's icon has the sizes: $sizes"

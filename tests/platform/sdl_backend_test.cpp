@@ -3,6 +3,7 @@
 // input pushed into SDL's event queue and read back as window messages.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -12,6 +13,7 @@
 #include <SDL.h>
 
 #include "platform/standin/backend.h"
+#include "platform/standin/sdl/scaled_present.h"
 #include "platform/standin/sdl/sdl_input.h"
 #include "platform/standin/sdl/sdl_present.h"
 
@@ -245,7 +247,12 @@ LRESULT CALLBACK recording_procedure(HWND window, UINT message, WPARAM wparam, L
 
 class SdlBackEnd : public ::testing::Test {
   protected:
-    static void SetUpTestSuite() { setenv("SDL_VIDEODRIVER", "dummy", 1); }
+    // The dummy display (1024x768) is too small for the client; the setting
+    // keeps these windows one to one (the present below checks the size).
+    static void SetUpTestSuite() {
+        setenv("SDL_VIDEODRIVER", "dummy", 1);
+        setenv("KESTROVAN_SCALE", "1", 1);
+    }
 
     void SetUp() override {
         reset_window_system();
@@ -382,6 +389,25 @@ TEST_F(SdlBackEnd, PresentShowsTheImageColoursInTheWindow) {
     }
     EXPECT_EQ(wrong, 0);
     ReleaseDC(window, dc);
+}
+
+TEST_F(SdlBackEnd, ScaledPresentAveragesALoneDotInLinearLight) {
+    // At 3/4 the white dot at client (101, 201) falls on window pixels 75..76
+    // and 150..151, a third and two thirds each way, on black whose top byte
+    // must not show (nor in the pixel left of them). The brightest keeps a
+    // quarter of its light, 137 in sRGB (a blend of sRGB values would give 64,
+    // nearest neighbour 0 or 255).
+    std::vector<std::uint32_t> frame(static_cast<std::size_t>(WIDTH) * HEIGHT, 0xFF000000u);
+    frame[201 * WIDTH + 101] = 0x00FFFFFFu;
+    SDL_Window* small = SDL_CreateWindow("scaled", 0, 0, WIDTH * 3 / 4, HEIGHT * 3 / 4, 0);
+    ASSERT_TRUE(present_scaled(small, {frame.data(), WIDTH, WIDTH, HEIGHT}, WIDTH, HEIGHT));
+    SDL_Surface* surface = SDL_GetWindowSurface(small);
+    EXPECT_EQ(surface_colour(surface, 74, 150) & 0xFFFFFFu, 0u);
+    EXPECT_EQ(surface_colour(surface, 75, 150) & 0xFFFFFFu, 0x474747u);  // 1/16 of its light
+    EXPECT_EQ(surface_colour(surface, 76, 150) & 0xFFFFFFu, 0x636363u);  // 1/8
+    EXPECT_EQ(surface_colour(surface, 76, 151) & 0xFFFFFFu, 0x898989u);  // 1/4
+    forget_scaled_picture();
+    SDL_DestroyWindow(small);
 }
 
 }  // namespace

@@ -17,6 +17,10 @@
 #   terminate_signal          SIGTERM (as a harness or Ctrl+C sends) ends it with 0
 #   no_display                without any display it reports "Startup failed."
 #                             on standard error and exits 1
+#   fit_WxH                   on a W x H screen, too small for the client: the
+#                             largest window of 5x4 steps at (0, 0); a drag from
+#                             P2's scaled square ends, shown, on the client pixel
+#                             under the pointer, rounded down; Tab exports that scene
 #
 # Environment: KESTROVAN (the program), FRAME_CHECK, CLOSE_REQUEST.
 source "$(dirname "$0")/../../harness/x11_harness.sh"
@@ -26,7 +30,7 @@ TITLE="Kestrovan  object.3ds"
 
 start_editor() {
     xh_require_tools xdotool xwininfo import convert
-    xh_start_server 1600x1200x24
+    xh_start_server "${SCREEN:-1600x1200}x24"
     mkdir -p "$XH_WORK/run"
     xh_start_program "$XH_WORK/run" "$KESTROVAN"
     xh_wait_window "$TITLE" 15
@@ -151,8 +155,33 @@ case "$CASE" in
         grep -q "Startup failed\." "$XH_WORK/program.err" ||
             xh_fail "standard error does not say 'Startup failed.': $(cat "$XH_WORK/program.err")"
         ;;
+    fit_*)
+        xh_begin "$CASE"
+        SCREEN=${CASE#fit_}
+        start_editor
+        xh_step "check the window's placement and size"
+        step=$((${SCREEN%x*} / 5 < ${SCREEN#*x} / 4 ? ${SCREEN%x*} / 5 : ${SCREEN#*x} / 4))
+        xh_window_geometry "$XH_WINDOW"
+        geometry="${XH_WINDOW_WIDTH}x${XH_WINDOW_HEIGHT}+${XH_WINDOW_X}+${XH_WINDOW_Y}"
+        [[ "$geometry" == "$((step * 5))x$((step * 4))+0+0" ]] || xh_fail "window $geometry, step $step"
+        # From the first window pixel on client (497, 90), in P2's square (495..499, 88..92).
+        xh_step "drag P2 to window pixel (600, 500) and press Tab"
+        xdotool mousemove --sync $(((497 * step + 255) / 256)) $(((90 * step + 255) / 256)) \
+            mousedown 1 mousemove --sync 600 500 mouseup 1 key Tab || xh_fail "xdotool could not drag"
+        xh_wait_file "$XH_WORK/run/object.3ds" 10
+        x=$((600 * 256 / step)) y=$((500 * 256 / step))
+        mkdir -p "$XH_WORK/expected"
+        "$FRAME_CHECK" export "$XH_WORK/expected" P2=$x,$y &&
+            cmp "$XH_WORK/run/object.3ds" "$XH_WORK/expected/object.3ds" ||
+            xh_fail "object.3ds is not the export with P2=$x,$y"
+        # The first window pixel wholly on the square's top left, above the leg to P3.
+        xh_screenshot "$XH_WORK/dot.ppm" $((((x - 5) * step + 255) / 256)) \
+            $((((y - 2) * step + 255) / 256)) 1 1
+        [[ $(tail -c 3 "$XH_WORK/dot.ppm" | od -A n -t x1) == " ff 00 00" ]] ||
+            xh_fail "P2's square does not show where it was dropped"
+        ;;
     *)
-        echo "usage: window_test.sh startup_frame_and_escape|drag_released_outside|drag_points_and_export|tab_auto_repeat|close_request|terminate_signal|no_display" >&2
+        echo "usage: window_test.sh startup_frame_and_escape|drag_released_outside|drag_points_and_export|tab_auto_repeat|close_request|terminate_signal|no_display|fit_WxH" >&2
         exit 2
         ;;
 esac

@@ -8,8 +8,10 @@
 #include <SDL.h>
 
 #include "platform/standin/backend.h"
+#include "platform/standin/sdl/scaled_present.h"
 #include "platform/standin/sdl/sdl_input.h"
 #include "platform/standin/sdl/sdl_present.h"
+#include "platform/standin/sdl/window_fit.h"
 #include "platform/standin/sdl/x11_wakeup.h"
 
 namespace {
@@ -60,7 +62,14 @@ bool start_video() {
 }
 
 void post_event(const SDL_Event& event) {
-    const InputMessage input = translate_event(event, sdl_window_id, client_width, client_height);
+    if (event.type == SDL_WINDOWEVENT && event.window.windowID == sdl_window_id &&
+        event.window.event == SDL_WINDOWEVENT_SHOWN) {
+        // Its decorations are known once it is shown.
+        refit_shown_window(sdl_window, client_width, client_height);
+    }
+    const InputMessage input =
+        translate_event(in_client_pixels(event, sdl_window, client_width, client_height),
+                        sdl_window_id, client_width, client_height);
     if (input.message != WM_NULL) {
         post_window_message(input.message, input.wparam, input.lparam);
     }
@@ -104,9 +113,14 @@ bool backend_create_window(const char* caption, int x, int y, int width, int hei
     if (sdl_window != nullptr || !start_video()) {
         return false;
     }
+    // A press that gives the window the focus is a press, as on Windows: SDL
+    // would otherwise drop any that comes within 10 ms of the focus.
+    SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
     // Not resizable: SDL then fixes the window's minimum and maximum size to
-    // the client size. The window manager may add a frame outside it.
-    sdl_window = SDL_CreateWindow(caption, x, y, width, height, SDL_WINDOW_HIDDEN);
+    // its size. The window manager may add a frame outside it. On a display
+    // too small for the client the window is smaller and shows it scaled.
+    const SDL_Rect rect = opening_window_rect(x, y, width, height);
+    sdl_window = SDL_CreateWindow(caption, rect.x, rect.y, rect.w, rect.h, SDL_WINDOW_HIDDEN);
     if (sdl_window == nullptr) {
         return false;
     }
@@ -132,6 +146,7 @@ void backend_destroy_window() {
         return;
     }
     forget_shared_image_window(sdl_window);
+    forget_scaled_picture();
     SDL_DestroyWindow(sdl_window);
     sdl_window = nullptr;
     sdl_window_id = 0;
@@ -140,7 +155,7 @@ void backend_destroy_window() {
 }
 
 void backend_present(const FrameImage& image) {
-    if (sdl_window != nullptr) {
+    if (sdl_window != nullptr && !present_scaled(sdl_window, image, client_width, client_height)) {
         present_to_window(sdl_window, image);
     }
 }
