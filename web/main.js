@@ -115,7 +115,7 @@ function offer(bytes, made) {
       ? made.reason
       : `The solid is ${millimetres(made.height)} tall and ${millimetres(made.width)} wide.`;
   body.dataset.exports = String(exports);
-  preview.then((view) => view?.show(made.geometry ?? null, made.reason));
+  preview.then((view) => view?.show(made.geometry ?? null));
 }
 
 // Exports are offered one by one in the order they came, each once its other

@@ -65,8 +65,8 @@ export function createPreview(canvas, note) {
   }
 
   // Shows `geometry` (the view disposes of it later), or, when null, an
-  // empty view with `why` in the note.
-  function show(geometry, why) {
+  // empty view that says so (the page says why beside the offers).
+  function show(geometry) {
     if (solid !== null) {
       scene.remove(solid);
       solid.geometry.dispose();
@@ -78,7 +78,7 @@ export function createPreview(canvas, note) {
       frame(solid);
     }
     if (geometry === null) {
-      note.textContent = why;
+      note.textContent = 'No solid to show.';
     }
     note.hidden = geometry !== null;
     render();

@@ -14,7 +14,7 @@ import { OBJExporter } from 'three/addons/exporters/OBJExporter.js';
 import { readOutline } from './solid_outline.js';
 import { makeSolid } from './solid_mesh.js';
 
-export const NO_SOLID =
+const NO_SOLID =
   'The profile encloses no area with the axis, so there is no solid: ' +
   'object.glb, object.stl and object.obj are not offered.';
 
