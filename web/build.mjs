@@ -8,6 +8,8 @@
 //     with the wasm beside it (its name is passed to the program);
 //   - solid.js, the 3D view and the other formats with exactly the parts of
 //     three.js they use, split off as a chunk that main.js loads later;
+//   - manifold-3d's loader, a chunk of its own that solid_mesh.js loads at
+//     the first export, with its wasm beside it;
 //   - style.css.
 // Each is named NAME-HASH.EXT after its contents, so a host may let browsers
 // keep it for good; index.html, the one file under a fixed name, is written
@@ -51,6 +53,9 @@ const result = await esbuild.build({
   // The wasm is not bundled: importing it gives its file name in the site.
   loader: { '.wasm': 'file' },
   plugins: [programFiles],
+  // The geometry library's loader reaches for these only when it runs in
+  // Node: in the browser they stay unresolved and unused.
+  external: ['module', 'fs', 'path', 'url'],
   metafile: true,
   logLevel: 'warning',
 });

@@ -1,6 +1,7 @@
 // Starts the editor (the program built to WebAssembly) and shows what it
 // tells the page: its caption, its state, its messages and each exported file,
-// offered as object.3ds and as the same solid in three other formats.
+// offered as object.3ds and as the closed solid it sweeps in three other
+// formats, with the solid's size.
 // Scripts and tests read the state from <body>: data-state (loading, running,
 // ended, failed), data-exit-code once the program has ended, data-exports;
 // each offered link's data-export names the export it holds;
@@ -17,6 +18,7 @@ const body = document.body;
 const message = document.getElementById('message');
 const ended = document.getElementById('ended');
 const restart = document.getElementById('restart');
+const solidNote = document.getElementById('solid-note');
 
 // The program finds its wasm beside this script, under its name in the site.
 const wasmUrl = new URL(wasmFile, import.meta.url).href;
@@ -40,9 +42,10 @@ const otherOffers = {
 // The 3D view and the other formats come as one chunk, fetched once the
 // editor runs (or at the first export, should that come first; or once it
 // has ended, should it never run): the editor's start waits for nothing but
-// the program. Until the chunk is there the view says so. Both are
-// additions: without them the editor runs and object.3ds is offered all the
-// same.
+// the program. Until the chunk is there the view says so. The geometry
+// library the solid is made with comes later still, at the first export
+// (solid_mesh.js). Both are additions: without them the editor runs and
+// object.3ds is offered all the same.
 const previewNote = document.getElementById('preview-note');
 const previewHint = [...previewNote.childNodes];
 previewNote.textContent = 'The 3D view is loading\u2026';
@@ -64,10 +67,7 @@ function loadSolidTools() {
     });
   makeSolidFiles = tools
     .then((module) => module.solidFiles)
-    .catch((error) => {
-      console.warn(`object.glb, object.stl and object.obj cannot be offered: ${error.message}`);
-      return null;
-    });
+    .catch((error) => () => Promise.reject(error));
 }
 
 let exports = 0;
@@ -105,16 +105,23 @@ function replaceOffer(slot, bytes) {
   slot.size.textContent = `(${bytes.length.toLocaleString('en')} bytes)`;
 }
 
-// Offers exactly these bytes as object.3ds, the same solid as `files` (or
-// nothing else when they could not be made), and shows it in the 3D view.
-function offer(bytes, files) {
+const millimetres = (length) => `${length.toFixed(length < 1 ? 3 : 1)}\u00a0mm`;
+
+// Offers exactly these bytes as object.3ds and beside them the solid that
+// `made` holds (solid_files.js), or says why there is none, and shows it in
+// the 3D view.
+function offer(bytes, made) {
   exports += 1;
   replaceOffer(tdsOffer, bytes);
   for (const [format, slot] of Object.entries(otherOffers)) {
-    replaceOffer(slot, files === null ? null : files[format]);
+    replaceOffer(slot, made.files?.[format] ?? null);
   }
+  solidNote.textContent =
+    made.files === null
+      ? made.reason
+      : `The solid is ${millimetres(made.height)} tall and ${millimetres(made.width)} wide.`;
   body.dataset.exports = String(exports);
-  preview.then((view) => view?.show(bytes));
+  preview.then((view) => view?.show(made.geometry ?? null));
 }
 
 // Exports are offered one by one in the order they came, each once its other
@@ -125,16 +132,11 @@ function offerExport(bytes) {
   offering = offering
     .then(async () => {
       const solidFiles = await makeSolidFiles;
-      const files =
-        solidFiles === null
-          ? null
-          : await solidFiles(bytes).catch((error) => {
-              console.warn(
-                `object.glb, object.stl and object.obj could not be made: ${error.message}`,
-              );
-              return null;
-            });
-      offer(bytes, files);
+      const made = await solidFiles(bytes).catch((error) => ({
+        files: null,
+        reason: `object.glb, object.stl and object.obj could not be made: ${error.message}`,
+      }));
+      offer(bytes, made);
     })
     .catch((error) => {
       // Keep the chain going: a later export is offered all the same.

@@ -1,7 +1,6 @@
-// The 3D view: the last exported solid, read from the offered bytes by
-// three.js's own 3DS loader, lit, framed, turned and zoomed with the mouse.
+// The 3D view: the last exported solid as the other files hold it (closed,
+// upright, in millimetres), lit, framed, turned and zoomed with the mouse.
 import * as THREE from 'three';
-import { TDSLoader } from 'three/addons/loaders/TDSLoader.js';
 import { OrbitControls } from 'three/addons/controls/OrbitControls.js';
 
 const BACKGROUND = 0x2c2c33;
@@ -40,9 +39,11 @@ export function createPreview(canvas, note) {
     render();
   }).observe(canvas);
 
-  const loader = new TDSLoader();
+  // Flat shading shows the facets as the files hold them; only the outside
+  // is drawn, as the solid is closed.
+  const material = new THREE.MeshPhongMaterial({ flatShading: true });
   let solid = null;
-  // How many solids the view has drawn, on the canvas for scripts and tests.
+  // How many exports the view has shown, on the canvas for scripts and tests.
   let shown = 0;
 
   function frame(object) {
@@ -50,8 +51,7 @@ export function createPreview(canvas, note) {
     camera.aspect = canvas.clientWidth / canvas.clientHeight;
     const box = new THREE.Box3().setFromObject(object);
     const centre = box.getCenter(new THREE.Vector3());
-    // A solid of zero size still gets a sensible view.
-    const radius = Math.max(box.getSize(new THREE.Vector3()).length() / 2, 1);
+    const radius = Math.max(box.getSize(new THREE.Vector3()).length() / 2, 1e-3);
     // The narrower of the two fields of view must hold the whole solid.
     const halfHeight = Math.tan(THREE.MathUtils.degToRad(FIELD_OF_VIEW / 2));
     const halfAngle = Math.atan(halfHeight * Math.min(1, camera.aspect));
@@ -64,32 +64,23 @@ export function createPreview(canvas, note) {
     controls.update();
   }
 
-  function show(bytes) {
-    const group = loader.parse(
-      bytes.buffer.slice(bytes.byteOffset, bytes.byteOffset + bytes.length),
-      '',
-    );
-    group.traverse((node) => {
-      if (node.isMesh) {
-        // The surface is open at both ends: its inside shows too.
-        node.material.side = THREE.DoubleSide;
-      }
-    });
-    // The editor's y runs down the screen: half a turn about x puts its up on top.
-    group.rotation.x = Math.PI;
+  // Shows `geometry` (the view disposes of it later), or, when null, an
+  // empty view that says so (the page says why beside the offers).
+  function show(geometry) {
     if (solid !== null) {
       scene.remove(solid);
-      solid.traverse((node) => {
-        if (node.isMesh) {
-          node.geometry.dispose();
-          node.material.dispose();
-        }
-      });
+      solid.geometry.dispose();
+      solid = null;
     }
-    solid = group;
-    scene.add(solid);
-    note.hidden = true;
-    frame(solid);
+    if (geometry !== null) {
+      solid = new THREE.Mesh(geometry, material);
+      scene.add(solid);
+      frame(solid);
+    }
+    if (geometry === null) {
+      note.textContent = 'No solid to show.';
+    }
+    note.hidden = geometry !== null;
     render();
     shown += 1;
     canvas.dataset.shown = String(shown);

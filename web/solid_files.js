@@ -1,56 +1,75 @@
-// The exported solid in the formats other tools read, made from the
-// object.3ds bytes by three.js's own 3DS loader and exporters: binary glTF
-// (object.glb), binary STL (object.stl) and OBJ (object.obj). Nothing here
-// draws, so the files are made wherever the page runs, with or without WebGL.
-import { MeshStandardMaterial } from 'three';
-import { TDSLoader } from 'three/addons/loaders/TDSLoader.js';
+// The exported solid for the tools people take it to: the closed solid that
+// turning the profile about the axis sweeps (solid_mesh.js), read from the
+// object.3ds bytes (solid_outline.js), stood upright on the ground at life
+// size (one editor pixel is 0.1 mm) and written by three.js's exporters as
+// binary glTF (object.glb: metres, +Y up, as glTF requires), binary STL
+// (object.stl: millimetres, +Z up, as slicers read it) and OBJ (object.obj:
+// millimetres, +Y up, as OBJ readers assume). Nothing here draws, so the
+// files are made wherever the page runs, with or without WebGL.
+import { BufferAttribute, BufferGeometry, Mesh, MeshStandardMaterial } from 'three';
 import { GLTFExporter } from 'three/addons/exporters/GLTFExporter.js';
 import { STLExporter } from 'three/addons/exporters/STLExporter.js';
 import { OBJExporter } from 'three/addons/exporters/OBJExporter.js';
 
-// The solid as the file holds it: its vertices and triangles, untransformed.
-// The loader also gives each mesh vertex normals and a Phong material, which
-// are not in the file (and glTF cannot express Phong): the normals go, and a
-// plain standard material stands in, since glTF writes one for every mesh.
-function readSolid(bytes) {
-  const group = new TDSLoader().parse(
-    bytes.buffer.slice(bytes.byteOffset, bytes.byteOffset + bytes.length),
-    '',
-  );
-  group.traverse((node) => {
-    if (node.isMesh) {
-      node.geometry.deleteAttribute('normal');
-      node.material.dispose();
-      node.material = new MeshStandardMaterial();
-    }
-  });
-  group.updateMatrixWorld(true);
-  return group;
+import { readOutline } from './solid_outline.js';
+import { makeSolid } from './solid_mesh.js';
+
+const NO_SOLID =
+  'The profile encloses no area with the axis, so there is no solid: ' +
+  'object.glb, object.stl and object.obj are not offered.';
+
+// `positions` (x y z, z up) with each vertex mapped by `place(x, y, z)`.
+function mapped(positions, place) {
+  const out = new Float32Array(positions.length);
+  for (let i = 0; i < positions.length; i += 3) {
+    out.set(place(positions[i], positions[i + 1], positions[i + 2]), i);
+  }
+  return out;
 }
 
-function dispose(group) {
-  group.traverse((node) => {
-    if (node.isMesh) {
-      node.geometry.dispose();
-      node.material.dispose();
-    }
-  });
+function meshOf(positions, indices) {
+  const geometry = new BufferGeometry();
+  geometry.setAttribute('position', new BufferAttribute(positions, 3));
+  geometry.setIndex(new BufferAttribute(indices, 1));
+  geometry.computeBoundingBox();
+  const mesh = new Mesh(geometry, new MeshStandardMaterial());
+  mesh.name = 'object';
+  return mesh;
 }
 
-// The three files for the object.3ds `bytes`, each as bytes:
-// { glb, stl, obj } (Uint8Arrays).
+// For the object.3ds `bytes`: { files: { glb, stl, obj } (Uint8Arrays),
+// geometry (the solid in millimetres, +Y up, for the 3D view), height and
+// width (millimetres) }, or { files: null, reason } when there is no solid.
 export async function solidFiles(bytes) {
-  const solid = readSolid(bytes);
+  const solid = await makeSolid(readOutline(bytes));
+  if (solid === null) {
+    return { files: null, reason: NO_SOLID };
+  }
+  const { positions, indices } = solid;
+  // A quarter turn about x takes +Z up to +Y up: (x, y, z) -> (x, z, -y).
+  const yUp = mapped(positions, (x, y, z) => [x, z, -y]);
+  const inMetres = mapped(yUp, (x, y, z) => [x / 1000, y / 1000, z / 1000]);
+  const meshes = [yUp, inMetres, positions].map((p) => meshOf(p, indices));
+  const [millimetres, metres, zUp] = meshes;
   try {
-    const glb = await new GLTFExporter().parseAsync(solid, { binary: true });
-    const stl = new STLExporter().parse(solid, { binary: true });
-    const obj = new OBJExporter().parse(solid);
+    const glb = await new GLTFExporter().parseAsync(metres, { binary: true });
+    const stl = new STLExporter().parse(zUp, { binary: true });
+    const obj = new OBJExporter().parse(millimetres);
+    const { min, max } = millimetres.geometry.boundingBox;
     return {
-      glb: new Uint8Array(glb),
-      stl: new Uint8Array(stl.buffer, stl.byteOffset, stl.byteLength),
-      obj: new TextEncoder().encode(obj),
+      files: {
+        glb: new Uint8Array(glb),
+        stl: new Uint8Array(stl.buffer, stl.byteOffset, stl.byteLength),
+        obj: new TextEncoder().encode(obj),
+      },
+      geometry: millimetres.geometry,
+      height: max.y - min.y,
+      width: max.x - min.x,
     };
   } finally {
-    dispose(solid);
+    // The 3D view takes the millimetre geometry and disposes of it.
+    meshes.forEach((mesh) => mesh.material.dispose());
+    metres.geometry.dispose();
+    zUp.geometry.dispose();
   }
 }

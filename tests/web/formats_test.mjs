@@ -1,13 +1,15 @@
 // The solid offered as object.glb, object.stl and object.obj beside
 // object.3ds, read back with three.js's own loaders and checked by the
 // Khronos glTF validator. node formats_test.mjs SITE FRAME_CHECK [GROUP...]
-//   same_solid  without WebGL: nothing offered before an export; after a drag
-//               and a Tab each file holds object.3ds's triangles exactly
+//   same_solid  without WebGL: nothing offered or fetched for it before an
+//               export; after drags and a Tab each file holds the solid the
+//               profile sweeps about the axis (see checkSolids)
 //   valid_glb_and_held_tab
-//               the validator finds no errors in object.glb, for the initial
-//               scene and for a solid of zero size; a held Tab replaces all
-//               four offers together
-import { Mesh, Vector3 } from 'three';
+//               the validator finds no errors in object.glb; the start scene
+//               crosses the axis and is closed and outward all the same; a
+//               held Tab replaces all four offers together; a profile without
+//               area has object.3ds offered alone
+import { Box3, Mesh, Vector3 } from 'three';
 import { GLTFLoader } from 'three/addons/loaders/GLTFLoader.js';
 import { OBJLoader } from 'three/addons/loaders/OBJLoader.js';
 import { STLLoader } from 'three/addons/loaders/STLLoader.js';
@@ -64,9 +66,11 @@ const READERS = {
   stl: (data) => new Mesh(new STLLoader().parse(data)),
   obj: (data) => new OBJLoader().parse(Buffer.from(data).toString('latin1')),
 };
+// Each file's coordinates to millimetres with y up.
+const TO_MM_Y_UP = { glb: (v) => v.multiplyScalar(1000), stl: (v) => v.set(v.x, v.z, -v.y) };
 
-// Every triangle's corners in world coordinates as single-precision numbers,
-// nine a triangle, in the order the file holds them.
+// Every triangle's corners in world coordinates, nine a triangle, in the
+// order the file holds them.
 async function triangleCorners(format, bytes) {
   const object = await READERS[format](
     bytes.buffer.slice(bytes.byteOffset, bytes.byteOffset + bytes.length),
@@ -84,27 +88,84 @@ async function triangleCorners(format, bytes) {
       } = node;
       for (let i = 0; i < (index ?? position).count; ++i) {
         corner.fromBufferAttribute(position, index?.getX(i) ?? i).applyMatrix4(node.matrixWorld);
-        corners.push(Math.fround(corner.x), Math.fround(corner.y), Math.fround(corner.z));
+        corners.push(...(TO_MM_Y_UP[format]?.(corner) ?? corner).toArray());
       }
     }
   });
   return corners;
 }
 
-async function checkSameSolid(seen, what) {
-  const expected = await triangleCorners('3ds', seen['3ds'].bytes);
-  check(expected.length === 760 * 9, `object.3ds holds ${expected.length / 9} triangles (${what})`);
+// The solid in mm from object.3ds's first ring (the samples, turned) and the
+// axis direction A -> B: the polygonal revolution's volume, height, width
+// and height of its widest place.
+function expectedSolid(tds, [ax, ay]) {
+  const length = Math.hypot(ax, ay) * (ay < 0 || (ay === 0 && ax > 0) ? 1 : -1);
+  const up = new Vector3(ax / length, ay / length, 0);
+  const outline = Array.from({ length: 20 }, (_, i) => {
+    const v = new Vector3(...[0, 4, 8].map((k) => tds.readFloatLE(33 + 12 * i + k)));
+    const h = v.dot(up);
+    return [v.sub(up.clone().multiplyScalar(h)).length() / 10, h / 10];
+  });
+  const heights = outline.map(([, h]) => h);
+  const widest = outline.reduce((w, p) => (p[0] > w[0] ? p : w));
+  outline.unshift([0, outline[0][1]]);
+  outline.push([0, outline.at(-1)[1]]);
+  const sum = outline.reduce((total, [r1, h1], i) => {
+    const [r2, h2] = outline[(i + 1) % outline.length];
+    return total + ((h2 - h1) * (r1 * r1 + r1 * r2 + r2 * r2)) / 3;
+  }, 0);
+  return {
+    volume: 10 * Math.sin(Math.PI / 10) * Math.abs(sum),
+    height: Math.max(...heights) - Math.min(...heights),
+    width: 2 * widest[0],
+    widestAt: widest[1] - Math.min(...heights),
+  };
+}
+
+const solidNote = (page) => page.$eval('#solid-note', (note) => note.textContent);
+
+// Each offered file closed (every edge in two triangles, wound opposite
+// ways), outward, upright on the ground about the vertical axis through the
+// origin, life-size, of the expected volume unless `crossing`; the page's size.
+async function checkSolids(page, seen, axis, what, crossing = false) {
+  const tds = await triangleCorners('3ds', seen['3ds'].bytes);
+  check(tds.length === 760 * 9, `object.3ds holds ${tds.length / 9} triangles (${what})`);
+  const [want, near] = [expectedSolid(seen['3ds'].bytes, axis), (a, b) => Math.abs(a - b) < 1e-3];
   for (const format of ['glb', 'stl', 'obj']) {
+    check(!seen[format].hidden, `object.${format} is not offered (${what})`);
     const corners = await triangleCorners(format, seen[format].bytes);
-    const first =
-      corners.length === expected.length ? corners.findIndex((v, i) => v !== expected[i]) : 0;
-    const at = first - (first % 3);
+    const [edges, box, widest] = [new Set(), new Box3(), new Vector3()];
+    let volume = 0;
+    for (let t = 0; t < corners.length; t += 9) {
+      const abc = [0, 3, 6].map((k) => new Vector3().fromArray(corners, t + k));
+      abc.forEach((p, k) => {
+        edges.add(`${p.toArray()}>${abc[(k + 1) % 3].toArray()}`);
+        box.expandByPoint(p);
+        widest.copy(Math.hypot(p.x, p.z) > Math.hypot(widest.x, widest.z) ? p : widest);
+      });
+      volume += abc[0].dot(abc[1].cross(abc[2])) / 6;
+    }
+    const open = [...edges].filter((e) => !edges.has(e.split('>').reverse().join('>')));
+    const got = { volume, height: box.max.y, width: box.max.x - box.min.x, widestAt: widest.y };
     check(
-      first < 0,
-      `object.${format} (${corners.length / 9} triangles), triangle ${Math.floor(at / 9)}: corner ` +
-        `${corners.slice(at, at + 3)}, object.3ds has ${expected.slice(at, at + 3)} (${what})`,
+      edges.size === corners.length / 3 && open.length === 0 && volume > 0,
+      `object.${format}, ${what}: ${open.length} open edges, volume ${volume}`,
+    );
+    check(
+      box.min.y === 0 &&
+        near(box.min.x, -box.max.x) &&
+        near(box.min.z, -box.max.z) &&
+        ['height', 'width', 'widestAt'].every((key) => near(got[key], want[key])) &&
+        (crossing || Math.abs(volume - want.volume) <= want.volume * 1e-3),
+      `object.${format}, ${what}: ${JSON.stringify(got)} from ${box.min.toArray()}, ` +
+        `expected ${JSON.stringify(want)}`,
     );
   }
+  const note = await solidNote(page);
+  check(
+    note.includes(`${want.height.toFixed(1)}\u00a0mm tall`),
+    `the page says '${note}' of a solid ${want.height} mm tall (${what})`,
+  );
 }
 
 // Fails on any error; returns the validator's other messages.
@@ -138,17 +199,25 @@ const groups = {
       Object.values(await offers(page)).every((offer) => offer.hidden),
       'a file is offered before any export',
     );
-    await drag(page, START.P2, [650, 250]);
-    await page.keyboard.press('Tab');
-    await checkExports(page, 1);
-    const seen = await offers(page);
-    await checkSameSolid(seen, 'P2 dragged');
     await page
       .waitForFunction(
         () => document.getElementById('preview-note').textContent.includes('not available'),
         { timeout: 10000 },
       )
       .catch(() => check(false, 'the 3D view did without WebGL'));
+    const early = await page.evaluate(() =>
+      performance.getEntriesByType('resource').map((r) => r.name),
+    );
+    check(!early.some((name) => name.includes('manifold')), `fetched before an export: ${early}`);
+    // A profile wholly on one side of an axis that is neither level nor
+    // at 45 degrees.
+    await drag(page, START.P2, [200, 500]);
+    await drag(page, START.B, [500, 250]);
+    await page.keyboard.press('Tab');
+    await checkExports(page, 1);
+    const seen = await offers(page);
+    await checkSolids(page, seen, [400, 150], 'P2 and B dragged');
+    await validate(seen.glb.bytes, 'P2 and B dragged');
     checkNoProblems(page);
   },
 
@@ -158,6 +227,7 @@ const groups = {
     await checkExports(page, 1);
     const first = await offers(page);
     const notes = await validate(first.glb.bytes, 'initial scene');
+    await checkSolids(page, first, [300, 300], 'initial scene', true);
     console.log(
       Object.entries(first)
         .map(([f, o]) => `object.${f}: ${o.bytes.length} bytes`)
@@ -185,16 +255,18 @@ const groups = {
         `object.${format} has ${offer.bytes.length} bytes but says ${offer.size}`,
       );
     }
-    // Every control point on one pixel of the axis: all vertices in one place
-    // (up to rounding), every triangle of zero area.
+    // Every control point on one pixel of the axis: no area, no solid.
     for (const point of ['P0', 'P1', 'P2', 'P3']) {
       await drag(page, START[point], [250, 250]);
     }
     await page.keyboard.press('Tab');
     await checkExports(page, 6);
     const point = await offers(page);
-    notes.push(...(await validate(point.glb.bytes, 'zero size')));
-    await checkSameSolid(point, 'zero size');
+    check(
+      point['3ds'].export === '6' && ['glb', 'stl', 'obj'].every((f) => point[f].hidden),
+      `a profile without area: ${JSON.stringify(Object.values(point).map((o) => o.hidden))}`,
+    );
+    check((await solidNote(page)).includes('no area'), 'the page does not say why only object.3ds');
     console.log(`glTF validator: ${notes.length === 0 ? 'no messages' : notes.join('\n')}`);
     checkNoProblems(page);
     // A fetch of a freed address fails (and counts as a problem of the page).
