@@ -107,12 +107,14 @@ function replaceOffer(slot, bytes) {
 
 const millimetres = (length) => `${length.toFixed(length < 1 ? 3 : 1)}\u00a0mm`;
 
-// Offers exactly these bytes as object.3ds and beside them the solid that
-// `made` holds (solid_files.js), or says why there is none, and shows it in
-// the 3D view.
-function offer(bytes, made) {
+// Offers exactly these bytes under the program's name for them (object.3ds)
+// and beside them the solid that `made` holds (solid_files.js), or says why
+// there is none, and shows it in the 3D view.
+function offer(name, bytes, made) {
   exports += 1;
   replaceOffer(tdsOffer, bytes);
+  tdsOffer.link.download = name;
+  tdsOffer.link.textContent = `Download ${name}`;
   for (const [format, slot] of Object.entries(otherOffers)) {
     replaceOffer(slot, made.files?.[format] ?? null);
   }
@@ -127,7 +129,7 @@ function offer(bytes, made) {
 // Exports are offered one by one in the order they came, each once its other
 // formats are made, so the four offers always describe the same export.
 let offering = Promise.resolve();
-function offerExport(bytes) {
+function offerExport(name, bytes) {
   loadSolidTools();
   offering = offering
     .then(async () => {
@@ -136,7 +138,7 @@ function offerExport(bytes) {
         files: null,
         reason: `object.glb, object.stl and object.obj could not be made: ${error.message}`,
       }));
-      offer(bytes, made);
+      offer(name, bytes, made);
     })
     .catch((error) => {
       // Keep the chain going: a later export is offered all the same.
@@ -150,6 +152,7 @@ function start() {
   message.textContent = '';
   ended.textContent = '';
   restart.hidden = true;
+  // The hooks the program calls, as web_library.js lists them.
   const page = {
     title(text) {
       document.title = text;
@@ -162,8 +165,8 @@ function start() {
     message(text) {
       message.textContent = text;
     },
-    exported(bytes) {
-      offerExport(bytes);
+    exported(name, bytes) {
+      offerExport(name, bytes);
     },
     presented() {
       presents += 1;

@@ -12,6 +12,7 @@
 #include <SDL_syswm.h>
 
 #include "platform/standin/sdl/sdl_present.h"
+#include "platform/standin/sdl/x11_shared_image.h"
 
 // Xlib's short macros come last.
 #include <X11/Xlib.h>

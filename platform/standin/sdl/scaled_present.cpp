@@ -6,9 +6,10 @@
 
 namespace {
 
-// The largest client this present holds: the editor's frame.
-constexpr int MAX_CLIENT_WIDTH = 1280;
-constexpr int MAX_CLIENT_HEIGHT = 1024;
+// The largest client this present holds, in fixed memory: 4096 pixels a side
+// and 2 megapixels in all (a 1920 x 1080 screen).
+constexpr int MAX_CLIENT_SIDE = 4096;
+constexpr long long MAX_CLIENT_PIXELS = 1 << 21;
 constexpr std::uint32_t COLOUR_BITS = 0x00FFFFFFu;
 constexpr std::uint32_t OPAQUE = 0xFF000000u;
 constexpr int BYTES_PER_WORD = 4;
@@ -38,21 +39,21 @@ struct Layout {
 };
 
 Layout layout;
-OutputTaps row_taps[MAX_CLIENT_HEIGHT];
-SourceSpread column_spread[MAX_CLIENT_WIDTH];
+OutputTaps row_taps[MAX_CLIENT_SIDE];
+SourceSpread column_spread[MAX_CLIENT_SIDE];
 
 // The client's picture as last shown, and which of its rows the present in
 // progress changed.
-std::uint32_t shown[MAX_CLIENT_WIDTH * MAX_CLIENT_HEIGHT];
-bool row_changed[MAX_CLIENT_HEIGHT];
+std::uint32_t shown[MAX_CLIENT_PIXELS];
+bool row_changed[MAX_CLIENT_SIDE];
 bool holds_picture = false;  // shown is all zero until a picture is taken
 
 // One output row being summed, per colour channel in linear light, and the
 // columns that received anything; every other column stays black.
-std::uint32_t sums[MAX_CLIENT_WIDTH][3];
-bool touched[MAX_CLIENT_WIDTH];
-int touched_columns[MAX_CLIENT_WIDTH];
-std::uint32_t output_row[MAX_CLIENT_WIDTH];
+std::uint32_t sums[MAX_CLIENT_SIDE][3];
+bool touched[MAX_CLIENT_SIDE];
+int touched_columns[MAX_CLIENT_SIDE];
+std::uint32_t output_row[MAX_CLIENT_SIDE];
 
 // sRGB bytes to linear light in 16 bits, and back with the byte nearest on the
 // sRGB curve.
@@ -262,7 +263,8 @@ bool shows_client_scaled(int window_width, int window_height, int client_width, 
     const bool within = window_width <= client_width && window_height <= client_height;
     const bool at_least_half =
         2 * window_width >= client_width && 2 * window_height >= client_height;
-    const bool held = client_width <= MAX_CLIENT_WIDTH && client_height <= MAX_CLIENT_HEIGHT;
+    const bool held = client_width <= MAX_CLIENT_SIDE && client_height <= MAX_CLIENT_SIDE &&
+                      static_cast<long long>(client_width) * client_height <= MAX_CLIENT_PIXELS;
     return smaller && within && at_least_half && held && window_width > 0 && window_height > 0;
 }
 

@@ -13,7 +13,7 @@
 // Whether a window of window_width x window_height shows a client of
 // client_width x client_height shrunk: smaller in at least one direction, no
 // larger in either, at least half the client's size in both, and a client no
-// larger than this present can hold (1280 x 1024 pixels). A window that does
+// larger than this present can hold (2 megapixels). A window that does
 // not qualify shows the client one to one, clipped.
 bool shows_client_scaled(int window_width, int window_height, int client_width, int client_height);
 

@@ -12,6 +12,7 @@
 #include "platform/standin/sdl/sdl_input.h"
 #include "platform/standin/sdl/sdl_present.h"
 #include "platform/standin/sdl/window_fit.h"
+#include "platform/standin/sdl/x11_shared_image.h"
 #include "platform/standin/sdl/x11_wakeup.h"
 
 namespace {

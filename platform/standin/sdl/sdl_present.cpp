@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/standin/sdl/x11_shared_image.h"
+
 void apply_sdl_hints() {
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");

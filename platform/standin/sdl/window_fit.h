@@ -16,8 +16,8 @@ struct WindowSize {
 
 // The largest window of the client's proportions that fits room_width x
 // room_height, in the exact steps that keep it uniform: multiples of the
-// client's sides divided by their greatest common divisor (5 x 4 for
-// 1280 x 1024, so steps of 1/256). Never larger than the client, never
+// client's sides divided by their greatest common divisor (for a client of
+// 5 x 4 steps of 256 pixels, steps of 1/256). Never larger than the client, never
 // smaller than half of it, however small the room.
 WindowSize fitted_window_size(int client_width, int client_height, int room_width, int room_height);
 

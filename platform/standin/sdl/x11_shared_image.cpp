@@ -1,6 +1,6 @@
-// The in-place present on X11 (declared in sdl_present.h), and its stubs
-// where there is no X11 shared memory.
-#include "platform/standin/sdl/sdl_present.h"
+// The in-place present on X11, and its stubs where there is no X11 shared
+// memory.
+#include "platform/standin/sdl/x11_shared_image.h"
 
 #include <bit>
 #include <cstdint>

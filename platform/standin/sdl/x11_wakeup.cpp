@@ -1,6 +1,6 @@
 #include "platform/standin/sdl/x11_wakeup.h"
 
-#if KESTROVAN_SHARED_X11
+#if KESTROVAN_X11_WAKEUPS
 
 #include <X11/Xlib.h>
 #include <X11/Xproto.h>

@@ -4,15 +4,8 @@
 // run during those pauses and post into the queue, so the frame loop keeps
 // its desktop shape: compose, present, pause, at most one message a pass.
 //
-// The page supplies Module.page, the few things only it knows how to show:
-//   title(text)       the window caption
-//   running()         the window is shown and the loop runs
-//   message(text)     a message box
-//   exported(name, bytes)  a file the program wrote is complete: its name and
-//                          a copy of its bytes
-//   presented()       a frame has been presented
-//   resting(on)       the editor rests with nothing queued (true), or no longer
-//   ended(code)       the program has ended with this exit code
+// The page's hooks (Module.page) and the rest the back end keeps on Module
+// are listed at the top of web_library.js.
 #include <emscripten.h>
 #include <emscripten/html5.h>
 

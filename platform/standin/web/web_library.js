@@ -1,9 +1,25 @@
 // The JavaScript half of the browser back end (linked with --js-library;
 // declared for C++ in web_library.h). Written as plain functions without the
 // newest syntax: Debian's Emscripten copies them as text and parses the result
-// with an older JavaScript parser. It reaches the page in two ways: the
-// canvas <canvas id="editor"> by its id, and everything else through the
-// hooks the page passes in as Module.page (see web_backend.cpp).
+// with an older JavaScript parser. It finds the editor's canvas by its id,
+// <canvas id="editor">, and keeps everything else on Module, each thing here:
+//
+// Module.page             the page's hooks, passed in when it starts the program:
+//   .title(text)            the window caption
+//   .running()              the window is shown and the loop runs
+//   .message(text)          a message box
+//   .exported(name, bytes)  a file the program wrote is complete: its name and
+//                           a copy of its bytes
+//   .presented()            a frame has been presented
+//   .resting(on)            the editor rests with nothing left to handle (true),
+//                           or something has ended the rest (false)
+//   .ended(code)            the program has ended with this exit code
+// Module.editorContext    the canvas's 2D context while the window is open
+// Module.editorBlank      the canvas shows no picture of ours (fresh, or its
+//                         context restored cleared): the next present puts one
+// Module.markEditorBlank  the canvas's contextrestored listener that sets it
+// Module.wakeRest         ends the pause's rest; null while not resting
+// Module.ignoreNonMouse   the canvas's pointerdown listener that drops touch and pen
 mergeInto(LibraryManager.library, {
   // ---- The page's hooks ------------------------------------------------------
   kestrovan_page_title: function (text) {
@@ -21,7 +37,8 @@ mergeInto(LibraryManager.library, {
   // A copy of the file's bytes as they are now in the in-memory file system.
   kestrovan_page_exported__deps: ['$FS'],
   kestrovan_page_exported: function (name) {
-    Module.page.exported(FS.readFile(UTF8ToString(name)));
+    const file = UTF8ToString(name);
+    Module.page.exported(file, FS.readFile(file));
   },
 
   // ---- The editor canvas -----------------------------------------------------
