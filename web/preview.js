@@ -76,8 +76,7 @@ export function createPreview(canvas, note) {
       solid = new THREE.Mesh(geometry, material);
       scene.add(solid);
       frame(solid);
-    }
-    if (geometry === null) {
+    } else {
       note.textContent = 'No solid to show.';
     }
     note.hidden = geometry !== null;

@@ -101,11 +101,8 @@ mergeInto(LibraryManager.library, {
     Asyncify.handleSleep(function (wakeUp) {
       const timeAsked = performance.now() + milliseconds;
       const canvas = document.getElementById('editor');
-      let timer = null;
       let resting = false;
       const end = function () {
-        clearTimeout(timer);
-        timer = null;
         // As Emscripten's own callbacks: the program's exit is not an error.
         callUserCallback(wakeUp);
       };
@@ -114,36 +111,35 @@ mergeInto(LibraryManager.library, {
           wake();
         }
       };
+      // Begins or ends the rest: what may end it listens only meanwhile.
+      const setResting = function (on) {
+        const listen = on ? 'addEventListener' : 'removeEventListener';
+        resting = on;
+        Module.wakeRest = on ? wake : null;
+        document[listen]('visibilitychange', onVisible);
+        if (canvas) {
+          canvas[listen]('contextrestored', wake);
+        }
+        Module.page.resting(on);
+      };
       // Ends the rest: the pause is over once the time asked has passed.
       const wake = function () {
         if (!resting) {
           return;
         }
-        resting = false;
-        Module.wakeRest = null;
-        document.removeEventListener('visibilitychange', onVisible);
-        if (canvas) {
-          canvas.removeEventListener('contextrestored', wake);
-        }
-        Module.page.resting(false);
+        setResting(false);
         const left = timeAsked - performance.now();
         if (left > 0) {
-          timer = setTimeout(end, left);
+          setTimeout(end, left);
         } else {
           queueMicrotask(end);
         }
       };
       if (!rest) {
-        timer = setTimeout(end, milliseconds);
+        setTimeout(end, milliseconds);
         return;
       }
-      resting = true;
-      Module.wakeRest = wake;
-      document.addEventListener('visibilitychange', onVisible);
-      if (canvas) {
-        canvas.addEventListener('contextrestored', wake);
-      }
-      Module.page.resting(true);
+      setResting(true);
     });
   },
   kestrovan_input_posted: function () {
