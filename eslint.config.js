@@ -9,7 +9,15 @@ export default [
   js.configs.recommended,
   {
     rules: {
-      'no-unused-vars': ['error', { args: 'all', argsIgnorePattern: '^_', caughtErrors: 'all' }],
+      'no-unused-vars': [
+        'error',
+        {
+          args: 'all',
+          argsIgnorePattern: '^_',
+          caughtErrors: 'all',
+          caughtErrorsIgnorePattern: '^_',
+        },
+      ],
     },
   },
   // The page: modules in the browser.
@@ -43,6 +51,10 @@ export default [
         HEAPU8: 'readonly',
         UTF8ToString: 'readonly',
         callUserCallback: 'readonly',
+        // Ours: a library function of this file, and the program's exports.
+        editorPixel: 'readonly',
+        _kestrovan_pointer: 'readonly',
+        _kestrovan_press_key: 'readonly',
       },
     },
   },

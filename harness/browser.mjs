@@ -155,7 +155,7 @@ export async function startBrowser(root, headers = {}, { engine = 'chromium' } =
 export async function openPage(
   browser,
   url,
-  { width = 2560, height = 1600, deviceScaleFactor = 1, beforeLoad = null } = {},
+  { width = 2560, height = 1600, deviceScaleFactor = 1, hasTouch = false, beforeLoad = null } = {},
 ) {
   const page = await browser.newPage();
   const problems = [];
@@ -167,7 +167,7 @@ export async function openPage(
     }
   });
   page.problems = problems;
-  await page.setViewport({ width, height, deviceScaleFactor });
+  await page.setViewport({ width, height, deviceScaleFactor, hasTouch, isMobile: hasTouch });
   if (beforeLoad !== null) {
     await page.evaluateOnNewDocument(beforeLoad);
   }
@@ -318,54 +318,81 @@ export async function solidPixels(page) {
   return { count, rgb: shot.rgb };
 }
 
-// A pointer that is not a mouse, resting after each step (the editor must
-// ignore it): a pen in Chromium, a finger in Firefox, whose WebDriver
-// BiDi has no pen.
-export function pacedStylus(page) {
-  let step;
-  if (engineOf(page) === 'firefox') {
-    const context = page.mainFrame().browsingContext;
-    step = (action) =>
-      context.performActions([
-        {
-          type: 'pointer',
-          id: 'stylus',
-          parameters: { pointerType: 'touch' },
-          actions: [action],
-        },
-      ]);
-  } else {
-    const session = page.createCDPSession();
-    const buttons = { pointerDown: 1, pointerMove: 1, pointerUp: 0 };
-    const types = {
-      pointerDown: 'mousePressed',
-      pointerMove: 'mouseMoved',
-      pointerUp: 'mouseReleased',
-    };
-    let at = [0, 0];
-    step = async ({ type, x = at[0], y = at[1] }) => {
-      at = [x, y];
-      await (
-        await session
-      ).send('Input.dispatchMouseEvent', {
-        type: types[type],
-        x,
-        y,
-        button: 'left',
-        buttons: buttons[type],
-        clickCount: 1,
-        pointerType: 'pen',
-      });
-    };
-  }
-  const paced = async (action) => {
-    await step(action);
+// A pen in Chromium (over the DevTools protocol; Firefox's WebDriver BiDi has
+// no pen), resting after each step: move(x, y) touching or hovering, down(),
+// up(), as the mouse's. Positions are CSS pixels, fractions kept.
+export function pacedPen(page) {
+  const session = page.createCDPSession();
+  let at = [0, 0];
+  let buttons = 0;
+  const step = async (type, [x, y] = at) => {
+    at = [x, y];
+    await (
+      await session
+    ).send('Input.dispatchMouseEvent', {
+      type,
+      x,
+      y,
+      button: type === 'mouseMoved' && buttons === 0 ? 'none' : 'left',
+      buttons,
+      clickCount: 1,
+      pointerType: 'pen',
+    });
     await waitForRest(page);
   };
   return {
-    move: (x, y) => paced({ type: 'pointerMove', x, y }),
-    down: () => paced({ type: 'pointerDown', button: 0 }),
-    up: () => paced({ type: 'pointerUp', button: 0 }),
+    move: (x, y) => step('mouseMoved', [x, y]),
+    down: () => {
+      buttons = 1;
+      return step('mousePressed');
+    },
+    up: () => {
+      buttons = 0;
+      return step('mouseReleased');
+    },
+  };
+}
+
+// Fingers on the page's touch screen (open it with hasTouch), resting after
+// each step: down(x, y, finger), move(x, y, finger), up(finger). Chromium
+// takes fractional CSS positions over the DevTools protocol; Firefox's
+// WebDriver BiDi rounds them to whole ones.
+export function pacedTouch(page) {
+  const paced = async (step) => {
+    await step();
+    await waitForRest(page);
+  };
+  if (engineOf(page) === 'firefox') {
+    const context = page.mainFrame().browsingContext;
+    const act = (finger, ...actions) =>
+      paced(() =>
+        context.performActions([
+          { type: 'pointer', id: `finger${finger}`, parameters: { pointerType: 'touch' }, actions },
+        ]),
+      );
+    const moveTo = (x, y) => ({ type: 'pointerMove', x: Math.round(x), y: Math.round(y) });
+    return {
+      down: (x, y, finger = 0) => act(finger, moveTo(x, y), { type: 'pointerDown', button: 0 }),
+      move: (x, y, finger = 0) => act(finger, moveTo(x, y)),
+      up: (finger = 0) => act(finger, { type: 'pointerUp', button: 0 }),
+    };
+  }
+  const session = page.createCDPSession();
+  const points = new Map();
+  const send = async (type) =>
+    (await session).send('Input.dispatchTouchEvent', {
+      type,
+      touchPoints: [...points].map(([id, [x, y]]) => ({ id, x, y })),
+    });
+  const place =
+    (type) =>
+    (x, y, finger = 0) =>
+      paced(() => send(points.set(finger, [x, y]) && type));
+  return {
+    down: place('touchStart'),
+    move: place('touchMove'),
+    up: (finger = 0) =>
+      paced(() => send(points.delete(finger) && points.size === 0 ? 'touchEnd' : 'touchMove')),
   };
 }
 

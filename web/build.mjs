@@ -12,14 +12,20 @@
 //     the first export, with its wasm beside it;
 //   - style.css.
 // Each is named NAME-HASH.EXT after its contents, so a host may let browsers
-// keep it for good; index.html, the one file under a fixed name, is written
-// with those names. Nothing else lands in SITE_DIR. METAFILE, when given,
-// receives esbuild's account of what went into each bundle.
+// keep it for good; index.html is written with those names. Beside them, under
+// fixed names: the web app manifest and its icons (rendered with rsvg-convert
+// from the desktop icon), and the service worker (service_worker.mjs). Nothing
+// else lands in SITE_DIR. METAFILE, when given, receives esbuild's account of
+// what went into each bundle.
 import fs from 'node:fs';
 import path from 'node:path';
 import { fileURLToPath } from 'node:url';
 
+import { execFileSync } from 'node:child_process';
+
 import * as esbuild from 'esbuild';
+
+import { writeServiceWorker } from './service_worker.mjs';
 
 const [programDir, siteDir, metafilePath] = process.argv.slice(2);
 if (!programDir || !siteDir) {
@@ -94,6 +100,47 @@ if (wasm === undefined || script < 0) {
 const preload = `<link rel="preload" href="${path.relative(siteDir, wasm)}" as="fetch" crossorigin>`;
 html = `${html.slice(0, script)}${preload}\n${html.slice(script)}`;
 fs.writeFileSync(path.join(siteDir, 'index.html'), html);
+
+// Installable: the manifest, with the program's own icon at the sizes a phone
+// or a desktop asks for, and once more inset on a full black square for
+// launchers that crop icons to their own shape (all of it within the middle
+// 80 %, as "maskable" requires).
+const ICON = path.join(webDir, '..', 'packaging', 'io.github.kestrovan.Kestrovan.svg');
+const BACKGROUND = '#202024';
+const icons = [
+  { src: 'icon-192.png', sizes: '192x192', type: 'image/png', purpose: 'any' },
+  { src: 'icon-512.png', sizes: '512x512', type: 'image/png', purpose: 'any' },
+  { src: 'icon-maskable-512.png', sizes: '512x512', type: 'image/png', purpose: 'maskable' },
+];
+for (const { src, sizes, purpose } of icons) {
+  const side = Number(sizes.split('x')[0]);
+  const drawn = purpose === 'maskable' ? 360 : side;
+  const inset = String((side - drawn) / 2);
+  const page = ['--page-width', String(side), '--page-height', String(side)];
+  const framing = purpose === 'maskable' ? [...page, '--left', inset, '--top', inset] : [];
+  const fill = purpose === 'maskable' ? ['--background-color', '#000000'] : [];
+  execFileSync('rsvg-convert', [
+    ...['--width', String(drawn), '--height', String(drawn), ...framing, ...fill],
+    ...['--format', 'png', '--output', path.join(siteDir, src), ICON],
+  ]);
+}
+const manifest = {
+  id: './',
+  name: 'Kestrovan',
+  short_name: 'Kestrovan',
+  description: 'A tiny lathe modeller: drag a Bézier profile and an axis, and take the solid away.',
+  start_url: './',
+  scope: './',
+  display: 'standalone',
+  background_color: BACKGROUND,
+  theme_color: BACKGROUND,
+  icons,
+};
+fs.writeFileSync(
+  path.join(siteDir, 'manifest.webmanifest'),
+  `${JSON.stringify(manifest, null, 2)}\n`,
+);
+await writeServiceWorker(siteDir);
 
 if (metafilePath) {
   fs.writeFileSync(metafilePath, JSON.stringify(result.metafile, null, 1));

@@ -1,17 +1,20 @@
 // Fits the editor to the window. It is shown at one canvas pixel to one CSS
 // pixel when the window holds it whole beside the panel; otherwise it is
-// scaled down uniformly to the largest size that fits, never below half size
-// (below that the page scrolls). Only its CSS size changes: the 1280 x 1024
-// backing store, its pixels and the mapping of the pointer onto them stay as
-// they are. The "actual size" control shows it at one to one whatever the
-// window. A window narrower than it is tall, or too narrow for the editor at
-// half size beside the panel, gets the panel below and the editor fitted to
-// its width.
+// scaled down uniformly to the largest size that fits, never below half a
+// device pixel a canvas pixel, where every dot still shows (below that the
+// page scrolls). Only its CSS size changes: the 1280 x 1024 backing store, its
+// pixels and the mapping of the pointer onto them stay as they are. The
+// "actual size" control shows it at one to one whatever the window. A window
+// narrower than it is tall, or too narrow for the editor at its smallest
+// beside the panel, gets the panel below, the editor fitted to its width and
+// to its height with the keys on screen, which lead the panel, in sight too.
 const editor = document.getElementById('editor');
 const main = document.querySelector('main');
+const keys = document.querySelector('.keys');
 const actualSize = document.getElementById('actual-size');
 
-const SMALLEST_SCALE = 0.5;
+// In CSS pixels a canvas pixel: half a device pixel.
+const smallestScale = () => 0.5 / window.devicePixelRatio;
 // 1280 : 1024 is 5 : 4, so a scale in 256ths gives whole CSS pixels both ways.
 const SCALE_STEPS = 256;
 
@@ -28,10 +31,10 @@ function fittedScale(room) {
   // laptops), one canvas pixel to one device pixel is sharp where the scales
   // near it blur: take it whenever it fits.
   const ratio = window.devicePixelRatio;
-  if (!Number.isInteger(ratio) && 1 / ratio <= room && 1 / ratio >= SMALLEST_SCALE) {
+  if (!Number.isInteger(ratio) && 1 / ratio <= room && 1 / ratio >= smallestScale()) {
     return 1 / ratio;
   }
-  const scale = Math.max(SMALLEST_SCALE, Math.floor(room * SCALE_STEPS) / SCALE_STEPS);
+  const scale = Math.max(smallestScale(), Math.floor(room * SCALE_STEPS) / SCALE_STEPS);
   // The browser's smoothing samples the canvas once a device pixel. Just
   // above half a device pixel a canvas pixel, a lone dot can fall almost
   // wholly between two samples and vanish (seen in Firefox up to 0.512); at
@@ -45,14 +48,17 @@ function fit() {
   const width = document.documentElement.clientWidth;
   const height = document.documentElement.clientHeight;
   const padding = cssLength('--page-padding');
-  const widthBeside =
-    (width - 2 * padding - cssLength('--gap') - cssLength('--panel-min')) / editor.width;
-  const beside = width >= height && widthBeside >= (actualSize.checked ? 1 : SMALLEST_SCALE);
+  const gap = cssLength('--gap');
+  const widthBeside = (width - 2 * padding - gap - cssLength('--panel-min')) / editor.width;
+  const beside = width >= height && widthBeside >= (actualSize.checked ? 1 : smallestScale());
   main.dataset.layout = beside ? 'beside' : 'below';
 
   const room = beside
     ? Math.min(widthBeside, (height - 2 * padding) / editor.height)
-    : (width - 2 * padding) / editor.width;
+    : Math.min(
+        (width - 2 * padding) / editor.width,
+        (height - 2 * padding - gap - keys.offsetHeight) / editor.height,
+      );
   const scale = actualSize.checked ? 1 : fittedScale(room);
   editor.style.width = `${editor.width * scale}px`;
   editor.style.height = `${editor.height * scale}px`;

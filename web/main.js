@@ -11,52 +11,77 @@
 import createKestrovan from './kestrovan.js';
 import './fit.js';
 import './focus.js';
+import { fingerPress } from './finger_press.js';
+import { FORMATS, SOLID_FILE_NAMES, SOLID_FORMATS } from './formats.js';
 // The wasm's name in the built site, which changes with its contents.
 import wasmFile from './kestrovan.wasm';
 
 const body = document.body;
+const editor = document.getElementById('editor');
 const message = document.getElementById('message');
 const ended = document.getElementById('ended');
 const restart = document.getElementById('restart');
 const solidNote = document.getElementById('solid-note');
+const keyButtons = { Tab: 'press-tab', Escape: 'press-escape' };
 
 // The program finds its wasm beside this script, under its name in the site.
 const wasmUrl = new URL(wasmFile, import.meta.url).href;
 const locateFile = (file, prefix) => (file.endsWith('.wasm') ? wasmUrl : prefix + file);
 
-// An offered file: its link (an <a download>) and the size beside it.
-function offerSlot(id) {
-  return {
-    link: document.getElementById(id),
-    size: document.getElementById(`${id}-size`),
-    url: null,
-  };
+// Phones and tablets can hand a file to another app (a slicer, say).
+const canShareFiles =
+  navigator.canShare?.({ files: [new File([new Uint8Array(1)], 'probe.bin')] }) ?? false;
+
+// An offered file, one of FORMATS: its link (an <a download>), the size
+// beside it and, where the browser shares files, its share button.
+function offerSlot(format) {
+  const item = document.createElement('li');
+  const link = Object.assign(document.createElement('a'), {
+    id: format.id,
+    download: format.file,
+    hidden: true,
+    title: format.title,
+    textContent: format.maker === null ? `Download ${format.file}` : format.file,
+  });
+  const size = Object.assign(document.createElement('span'), { id: `${format.id}-size` });
+  const share = Object.assign(document.createElement('button'), {
+    type: 'button',
+    className: 'share',
+    hidden: true,
+    textContent: 'Share',
+  });
+  item.append(link, ' ', size, ' ', share);
+  document.getElementById('offers').append(item);
+  const slot = { format, link, size, share, url: null, file: null };
+  share.addEventListener('click', () => {
+    navigator.share({ files: [slot.file], title: slot.file.name }).catch(() => {});
+  });
+  return slot;
 }
-const tdsOffer = offerSlot('download');
-const otherOffers = {
-  glb: offerSlot('download-glb'),
-  stl: offerSlot('download-stl'),
-  obj: offerSlot('download-obj'),
-};
+const slots = FORMATS.map(offerSlot);
 
 // The 3D view and the other formats come as one chunk, fetched once the
 // editor runs (or at the first export, should that come first; or once it
 // has ended, should it never run): the editor's start waits for nothing but
-// the program. Until the chunk is there the view says so. The geometry
-// library the solid is made with comes later still, at the first export
-// (solid_mesh.js). Both are additions: without them the editor runs and
-// object.3ds is offered all the same.
+// the program. Until the chunk is there the view says so; a failed fetch is
+// tried again at the next export. The geometry library the solid is made
+// with comes later still, at the first export (solid_mesh.js). Both are
+// additions: without them the editor runs and object.3ds is offered all the
+// same.
 const previewNote = document.getElementById('preview-note');
 const previewHint = [...previewNote.childNodes];
 previewNote.textContent = 'The 3D view is loading\u2026';
-let preview = null;
-let makeSolidFiles = null;
+let solidTools = null;
+let preview = Promise.resolve(null);
 function loadSolidTools() {
-  if (preview !== null) {
-    return;
+  if (solidTools !== null) {
+    return solidTools;
   }
-  const tools = import('./solid.js');
-  preview = tools
+  solidTools = import('./solid.js');
+  solidTools.catch(() => {
+    solidTools = null;
+  });
+  preview = solidTools
     .then((module) => {
       previewNote.replaceChildren(...previewHint);
       return module.createPreview(document.getElementById('preview'), previewNote);
@@ -65,9 +90,7 @@ function loadSolidTools() {
       previewNote.textContent = `The 3D view is not available: ${error.message}`;
       return null;
     });
-  makeSolidFiles = tools
-    .then((module) => module.solidFiles)
-    .catch((error) => () => Promise.reject(error));
+  return solidTools;
 }
 
 let exports = 0;
@@ -84,26 +107,32 @@ window.kestrovan = Object.freeze({
   },
 });
 
-// Replaces what `slot` offers with `bytes`, or withdraws it (null), freeing
-// the address of the file it offered before.
-function replaceOffer(slot, bytes) {
+// Replaces what `slot` offers with `bytes`, named `name`, or withdraws it
+// (null), freeing the address of the file it offered before.
+function replaceOffer(slot, bytes, name = slot.format.file) {
   if (slot.url !== null) {
     URL.revokeObjectURL(slot.url);
     slot.url = null;
   }
+  slot.link.hidden = bytes === null;
+  slot.share.hidden = bytes === null || !canShareFiles;
   if (bytes === null) {
-    slot.link.hidden = true;
     slot.link.removeAttribute('href');
     slot.size.textContent = '';
+    slot.file = null;
     delete slot.link.dataset.export;
     return;
   }
-  slot.url = URL.createObjectURL(new Blob([bytes], { type: 'application/octet-stream' }));
+  slot.file = new File([bytes], name, { type: 'application/octet-stream' });
+  slot.url = URL.createObjectURL(slot.file);
   slot.link.href = slot.url;
-  slot.link.hidden = false;
   slot.link.dataset.export = String(exports);
   slot.size.textContent = `(${bytes.length.toLocaleString('en')} bytes)`;
 }
+
+const NO_SOLID =
+  'The profile encloses no area with the axis, so there is no solid: ' +
+  `${SOLID_FILE_NAMES} are not offered.`;
 
 const millimetres = (length) => `${length.toFixed(length < 1 ? 3 : 1)}\u00a0mm`;
 
@@ -112,15 +141,18 @@ const millimetres = (length) => `${length.toFixed(length < 1 ? 3 : 1)}\u00a0mm`;
 // there is none, and shows it in the 3D view.
 function offer(name, bytes, made) {
   exports += 1;
-  replaceOffer(tdsOffer, bytes);
-  tdsOffer.link.download = name;
-  tdsOffer.link.textContent = `Download ${name}`;
-  for (const [format, slot] of Object.entries(otherOffers)) {
-    replaceOffer(slot, made.files?.[format] ?? null);
+  for (const slot of slots) {
+    if (slot.format.maker === null) {
+      replaceOffer(slot, bytes, name);
+      slot.link.download = name;
+      slot.link.textContent = `Download ${name}`;
+    } else {
+      replaceOffer(slot, made.files?.[slot.format.maker] ?? null);
+    }
   }
   solidNote.textContent =
     made.files === null
-      ? made.reason
+      ? (made.reason ?? NO_SOLID)
       : `The solid is ${millimetres(made.height)} tall and ${millimetres(made.width)} wide.`;
   body.dataset.exports = String(exports);
   preview.then((view) => view?.show(made.geometry ?? null));
@@ -130,20 +162,47 @@ function offer(name, bytes, made) {
 // formats are made, so the four offers always describe the same export.
 let offering = Promise.resolve();
 function offerExport(name, bytes) {
-  loadSolidTools();
+  const tools = loadSolidTools();
   offering = offering
     .then(async () => {
-      const solidFiles = await makeSolidFiles;
-      const made = await solidFiles(bytes).catch((error) => ({
-        files: null,
-        reason: `object.glb, object.stl and object.obj could not be made: ${error.message}`,
-      }));
+      const made = await tools
+        .then((module) =>
+          module.solidFiles(
+            bytes,
+            SOLID_FORMATS.map((format) => format.maker),
+          ),
+        )
+        .catch((error) => ({
+          files: null,
+          reason: `${SOLID_FILE_NAMES} could not be made: ${error.message}`,
+        }));
       offer(name, bytes, made);
     })
     .catch((error) => {
       // Keep the chain going: a later export is offered all the same.
       console.error(`The export could not be offered: ${error.message}`);
     });
+}
+
+// The installable page works offline after one visit: its service worker
+// (sw.js, made by the build) keeps every file it needs. It is fetched after
+// the editor's first frame, which it never delays.
+let workerAsked = false;
+function registerWorker() {
+  if (!workerAsked && 'serviceWorker' in navigator) {
+    workerAsked = true;
+    navigator.serviceWorker.register('sw.js').catch((error) => {
+      console.warn(`The page will not work offline: ${error.message}`);
+    });
+  }
+}
+
+// The program while it runs (its Module), for the keys on screen.
+let program = null;
+function setRunning(running) {
+  for (const id of Object.values(keyButtons)) {
+    document.getElementById(id).disabled = !running;
+  }
 }
 
 function start() {
@@ -159,8 +218,12 @@ function start() {
     },
     running() {
       body.dataset.state = 'running';
+      setRunning(true);
       // After this turn, in which the editor draws its first frame.
-      setTimeout(loadSolidTools);
+      setTimeout(() => {
+        loadSolidTools();
+        registerWorker();
+      });
     },
     message(text) {
       message.textContent = text;
@@ -174,7 +237,12 @@ function start() {
     resting(on) {
       resting = on;
     },
+    fingerPress(x, y) {
+      return fingerPress(editor, x, y);
+    },
     ended(code) {
+      program = null;
+      setRunning(false);
       body.dataset.exitCode = String(code);
       body.dataset.state = code === 0 ? 'ended' : 'failed';
       ended.textContent = `The editor has ended (exit code ${code}).`;
@@ -182,13 +250,27 @@ function start() {
       loadSolidTools();
     },
   };
-  createKestrovan({ page, locateFile }).catch((error) => {
-    // The program could not be loaded at all.
-    message.textContent = `The editor could not be loaded: ${error.message ?? error}`;
-    body.dataset.state = 'failed';
-    restart.hidden = false;
-    loadSolidTools();
-  });
+  createKestrovan({ page, locateFile })
+    .then((instance) => {
+      program = body.dataset.state === 'ended' || body.dataset.state === 'failed' ? null : instance;
+    })
+    .catch((error) => {
+      // The program could not be loaded at all.
+      message.textContent = `The editor could not be loaded: ${error.message ?? error}`;
+      body.dataset.state = 'failed';
+      restart.hidden = false;
+      loadSolidTools();
+    });
+}
+
+// The keys on screen act as the keyboard's. Pressing one never takes the
+// keyboard focus from the editor, so its keys go on working.
+for (const [key, id] of Object.entries(keyButtons)) {
+  const button = document.getElementById(id);
+  for (const type of ['pointerdown', 'mousedown']) {
+    button.addEventListener(type, (event) => event.preventDefault());
+  }
+  button.addEventListener('click', () => program?.pressKey(key));
 }
 
 restart.addEventListener('click', start);

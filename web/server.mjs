@@ -1,7 +1,8 @@
 // A static file server for the browser edition's site, on 127.0.0.1 only,
 // answering as a production host should: compressed when the browser accepts
 // gzip, files named after their contents cached for good, everything else
-// (index.html) checked again on every visit.
+// (index.html, the service worker, the manifest and its icons) checked again
+// on every visit.
 //
 //   node web/server.mjs DIR [PORT]    serve DIR (default port 8080)
 //
@@ -20,12 +21,22 @@ const TYPES = {
   '.js': 'text/javascript; charset=utf-8',
   '.mjs': 'text/javascript; charset=utf-8',
   '.json': 'application/json',
+  '.webmanifest': 'application/manifest+json',
   '.map': 'application/json',
   '.wasm': 'application/wasm',
   '.png': 'image/png',
 };
 // PNG is compressed already; everything else here shrinks to a third or less.
-const COMPRESSIBLE = new Set(['.html', '.css', '.js', '.mjs', '.json', '.map', '.wasm']);
+const COMPRESSIBLE = new Set([
+  '.html',
+  '.css',
+  '.js',
+  '.mjs',
+  '.json',
+  '.webmanifest',
+  '.map',
+  '.wasm',
+]);
 // The build names each bundle, style sheet and wasm NAME-HASH.EXT, the hash
 // (eight capital letters or digits) taken from the contents: such a name
 // never stands for other bytes, so browsers may keep the file for a year

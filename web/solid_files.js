@@ -14,9 +14,18 @@ import { OBJExporter } from 'three/addons/exporters/OBJExporter.js';
 import { readOutline } from './solid_outline.js';
 import { makeSolid } from './solid_mesh.js';
 
-const NO_SOLID =
-  'The profile encloses no area with the axis, so there is no solid: ' +
-  'object.glb, object.stl and object.obj are not offered.';
+// Each format's bytes, by its maker's name in the page's table of formats, from the
+// solid's meshes: in millimetres with +Y up, in metres with +Y up, and in
+// millimetres with +Z up.
+const MAKERS = {
+  glb: async ({ metres }) =>
+    new Uint8Array(await new GLTFExporter().parseAsync(metres, { binary: true })),
+  stl: ({ zUp }) => {
+    const stl = new STLExporter().parse(zUp, { binary: true });
+    return new Uint8Array(stl.buffer, stl.byteOffset, stl.byteLength);
+  },
+  obj: ({ millimetres }) => new TextEncoder().encode(new OBJExporter().parse(millimetres)),
+};
 
 // `positions` (x y z, z up) with each vertex mapped by `place(x, y, z)`.
 function mapped(positions, place) {
@@ -37,13 +46,14 @@ function meshOf(positions, indices) {
   return mesh;
 }
 
-// For the object.3ds `bytes`: { files: { glb, stl, obj } (Uint8Arrays),
+// For the object.3ds `bytes`, made by each of `makers` (names in MAKERS):
+// { files (a Uint8Array by maker's name),
 // geometry (the solid in millimetres, +Y up, for the 3D view), height and
-// width (millimetres) }, or { files: null, reason } when there is no solid.
-export async function solidFiles(bytes) {
+// width (millimetres) }, or { files: null } when there is no solid.
+export async function solidFiles(bytes, makers) {
   const solid = await makeSolid(readOutline(bytes));
   if (solid === null) {
-    return { files: null, reason: NO_SOLID };
+    return { files: null };
   }
   const { positions, indices } = solid;
   // A quarter turn about x takes +Z up to +Y up: (x, y, z) -> (x, z, -y).
@@ -52,16 +62,13 @@ export async function solidFiles(bytes) {
   const meshes = [yUp, inMetres, positions].map((p) => meshOf(p, indices));
   const [millimetres, metres, zUp] = meshes;
   try {
-    const glb = await new GLTFExporter().parseAsync(metres, { binary: true });
-    const stl = new STLExporter().parse(zUp, { binary: true });
-    const obj = new OBJExporter().parse(millimetres);
+    const made = makers.map(async (maker) => [
+      maker,
+      await MAKERS[maker]({ millimetres, metres, zUp }),
+    ]);
     const { min, max } = millimetres.geometry.boundingBox;
     return {
-      files: {
-        glb: new Uint8Array(glb),
-        stl: new Uint8Array(stl.buffer, stl.byteOffset, stl.byteLength),
-        obj: new TextEncoder().encode(obj),
-      },
+      files: Object.fromEntries(await Promise.all(made)),
       geometry: millimetres.geometry,
       height: max.y - min.y,
       width: max.x - min.x,

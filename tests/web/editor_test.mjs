@@ -12,8 +12,14 @@
 //   export_offer         Tab offers exactly the native export; a held Tab
 //                        replaces the offer on every repeat; focus stays
 //   drag_outside         a release outside the editor is never seen: the drag
-//                        goes on until a release inside; a pen (in Firefox a
-//                        finger) does nothing
+//                        goes on until a release inside
+//   touch_pen_and_keys   on a tablet: a finger beside P2's square drags P2 to
+//                        the pixel under its fractional position, one on the
+//                        axis line beside B's square drags B, a second finger
+//                        does nothing, a lift outside ends the drag; a pen
+//                        presses exactly where it touches (Chromium); the keys
+//                        on screen, tapped or clicked, give the native export
+//                        and the end, and leave the keyboard's keys working
 //   preview              three's own loader reads the offer as one mesh of 400
 //                        vertices and 760 triangles; the 3D view shows it and
 //                        is refreshed by the next export
@@ -23,6 +29,7 @@
 import { TDSLoader } from 'three/addons/loaders/TDSLoader.js';
 
 import {
+  FRAME_WIDTH,
   START,
   check,
   checkExports,
@@ -35,7 +42,8 @@ import {
   offeredBytes,
   openPage,
   pacedMouse,
-  pacedStylus,
+  pacedPen,
+  pacedTouch,
   runGroups,
   screenshotElement,
   solidPixels,
@@ -45,6 +53,9 @@ import {
   startEditor,
   waitForRest,
 } from '../../harness/browser.mjs';
+
+// A tablet in landscape: the editor at 0.664, under 3.3 CSS pixels a handle.
+const TABLET = { width: 1180, height: 820, deviceScaleFactor: 2, hasTouch: true };
 
 const groups = {
   async editor_frames({ browser, url, work, frameCheck }) {
@@ -153,17 +164,75 @@ const groups = {
       what: 'the drag ended by a click inside',
     });
 
-    // A pen (in Firefox a finger) drag from P1's square moves nothing.
-    const pen = await startEditor(browser, url);
-    const stylus = pacedStylus(pen);
-    await stylus.move(...(await viewportPoint(pen, START.P1[0] - 3, START.P1[1])));
-    await stylus.down();
-    await stylus.move(...(await viewportPoint(pen, 300, 300)));
-    await stylus.up();
-    await pen.mouse.move(...(await viewportPoint(pen, 350, 350)));
-    await checkFrame(pen, await frame([]), { what: 'the initial scene after a pen drag' });
     checkNoProblems(page);
-    checkNoProblems(pen);
+  },
+
+  async touch_pen_and_keys({ browser, url, work, frameCheck, engine }) {
+    const page = await startEditor(browser, url, TABLET);
+    const { left, top, width } = await page.$eval('#editor', (e) =>
+      e.getBoundingClientRect().toJSON(),
+    );
+    const scale = width / FRAME_WIDTH;
+    // Where the page is touched for canvas position (x, y), and the pixel the
+    // editor gets for it (Firefox's driver touches whole CSS pixels).
+    const css = (x, y) => [x, y].map((v, i) => [left, top][i] + v * scale);
+    const touched = engine === 'firefox' ? Math.round : (v) => v;
+    const pixel = (x, y) =>
+      css(x, y).map((v, i) => Math.floor((touched(v) - [left, top][i]) / scale));
+    const finger = pacedTouch(page);
+    // 10 CSS px right of P2's square: P2, to the pixel under the finger.
+    await finger.down(...css(START.P2[0], START.P2[1] + 0.5).map((v, i) => v + 10 * (1 - i)));
+    await finger.move(...css(651.1, 252.0));
+    await finger.up();
+    // On the axis line beside B's square, where a mouse would take P0: B.
+    await finger.down(...css(389.5, 390.5));
+    await finger.move(...css(450.3, 600.4));
+    await finger.up();
+    // A second finger on P1 does nothing; a lift outside ends P3's drag.
+    await finger.down(...css(START.P3[0] - 2.5, START.P3[1] + 0.5));
+    await finger.move(...css(720.5, 660.5));
+    await finger.down(...css(START.P1[0] - 2.5, START.P1[1] + 0.5), 1);
+    await finger.move(...css(300, 300), 1);
+    await finger.up(1);
+    await finger.move(...css(FRAME_WIDTH + 40, 600));
+    await finger.up();
+    await page.mouse.move(...css(800, 700));
+    const moved = [
+      ['P2', 651.1, 252.0],
+      ['B', 450.3, 600.4],
+      ['P3', 720.5, 660.5],
+    ];
+    const points = moved.map(([name, x, y]) => `${name}=${pixel(x, y).join(',')}`);
+    if (engine === 'chromium') {
+      // A pen presses where it touches: beside P1's square, nothing.
+      const pen = pacedPen(page);
+      await pen.move(...css(START.P1[0] + 1.5, START.P1[1]));
+      await pen.down();
+      await pen.move(...css(200, 800));
+      await pen.up();
+      await pen.move(...css(START.P0[0] - 2.5, START.P0[1] + 0.5));
+      await pen.down();
+      await pen.move(...css(300.5, 200.5));
+      await pen.up();
+      points.push(`P0=${pixel(300.5, 200.5).join(',')}`);
+    }
+    const expected = await nativeExport(frameCheck, work, points);
+    const tab = await page.$eval('#press-tab', (b) => b.getBoundingClientRect().toJSON());
+    await finger.down(tab.left + tab.width / 2, tab.top + tab.height / 2);
+    await finger.up();
+    await checkExports(page, 1);
+    check((await offeredBytes(page)).equals(expected), `a tapped Tab's file is not ${points}`);
+    await page.click('#press-tab');
+    await page.keyboard.press('Tab');
+    await checkExports(page, 3);
+    check((await offeredBytes(page)).equals(expected), 'the keys changed the scene');
+    await page.click('#press-escape');
+    await waitForState(page, 'ended');
+    check(
+      (await page.evaluate(() => document.body.dataset.exitCode)) === '0',
+      'End did not end with exit code 0',
+    );
+    checkNoProblems(page);
   },
 
   async preview({ browser, url, work, frameCheck }) {

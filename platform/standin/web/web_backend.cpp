@@ -34,6 +34,9 @@ void posted(bool any) {
 }
 
 EM_BOOL on_mouse(int event_type, const EmscriptenMouseEvent* event, void* /*user_data*/) {
+    if (kestrovan_from_mouse() == 0) {
+        return EM_FALSE;  // touch and pen come as pointers (kestrovan_pointer)
+    }
     if (event_type == EMSCRIPTEN_EVENT_MOUSEDOWN) {
         kestrovan_focus_editor();
     }
@@ -88,7 +91,6 @@ void take_input(bool on) {
     emscripten_set_mouseup_callback(EDITOR, nullptr, EM_FALSE, mouse);
     emscripten_set_keydown_callback(EDITOR, nullptr, EM_FALSE, key);
     emscripten_set_keyup_callback(EDITOR, nullptr, EM_FALSE, key);
-    kestrovan_ignore_touch_and_pen(on ? 1 : 0);
 }
 
 // A file the program writes is complete once its replacing rename succeeded:
@@ -97,7 +99,35 @@ void on_file_moved(const char* new_name) {
     kestrovan_page_exported(new_name);
 }
 
+bool inside_client(int position) {
+    return position >= 0 && (position & 0xFFFF) < client_width && (position >> 16) < client_height;
+}
+
 }  // namespace
+
+// Touch and pen reach the program as the mouse's messages.
+extern "C" EMSCRIPTEN_KEEPALIVE void kestrovan_pointer(int message, int position) {
+    const auto kind = static_cast<UINT>(message);
+    if (!window_open || !inside_client(position) ||
+        (kind != WM_LBUTTONDOWN && kind != WM_MOUSEMOVE && kind != WM_LBUTTONUP)) {
+        return;
+    }
+    const WPARAM wparam = kind == WM_LBUTTONDOWN ? MK_LBUTTON : 0;
+    posted(post_window_message(kind, wparam, static_cast<LPARAM>(position)));
+}
+
+// A key on screen: its key-down and key-up as the keyboard gives them; the
+// loop's TranslateMessage makes its character, as for the keyboard's.
+extern "C" EMSCRIPTEN_KEEPALIVE void kestrovan_press_key(int virtual_key) {
+    if (!window_open || virtual_key <= 0 || virtual_key > 0xFE) {
+        return;
+    }
+    const auto key = static_cast<WPARAM>(virtual_key);
+    const Keystroke down = keystroke(virtual_key, true, false, false);
+    const Keystroke up = keystroke(virtual_key, false, false, false);
+    posted(post_window_message(down.message, key, down.lparam));
+    posted(post_window_message(up.message, key, up.lparam));
+}
 
 bool backend_register_class(const WNDCLASSA& /*window_class*/) {
     return true;
@@ -113,6 +143,7 @@ bool backend_create_window(const char* caption, int /*x*/, int /*y*/, int width,
     kestrovan_page_title(caption);
     set_file_moved_handler(on_file_moved);
     take_input(true);
+    kestrovan_take_touch_and_pen(width, height, WM_LBUTTONDOWN, WM_MOUSEMOVE, WM_LBUTTONUP);
     return true;
 }
 
@@ -129,7 +160,7 @@ void backend_destroy_window() {
     }
     take_input(false);
     set_file_moved_handler(nullptr);
-    close_editor_canvas();  // the last picture stays on the page
+    close_editor_canvas();  // the last picture stays on the page; touch and pen go
     window_open = false;
 }
 

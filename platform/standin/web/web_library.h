@@ -10,12 +10,13 @@ void kestrovan_page_message(const char* text);
 void kestrovan_page_ended(int code);
 void kestrovan_page_exported(const char* file_name);
 
-// <canvas id="editor">: 1 if it exists and has a 2D context (kept as
-// Module.editorContext), else 0.
+// <canvas id="editor">: 1 if it exists and has a 2D context (kept, with
+// everything else of this opening, in Module.editor), else 0.
 int kestrovan_open_canvas(int width, int height);
 // Puts the picture on the canvas unless `changed` is 0 and the canvas
 // already shows it; tells the page of the present either way.
 void kestrovan_put_image(const void* rgba, int width, int height, int changed);
+// Removes every listener of the opening.
 void kestrovan_close_canvas();
 
 // The pause (asynchronous: the browser runs meanwhile). With rest set it goes
@@ -27,5 +28,16 @@ void kestrovan_input_posted();
 // Input helpers.
 int kestrovan_editor_pixel(int client_x, int client_y, int width, int height);
 void kestrovan_focus_editor();
-void kestrovan_ignore_touch_and_pen(int on);
+// 0 if the last pointer event on the canvas was not the mouse's: the mouse
+// event in hand was made up from touch or pen.
+int kestrovan_from_mouse();
+// Touch and pen on the open canvas, until it closes, become calls of
+// kestrovan_pointer(press, position), (move, position) and (release, position).
+void kestrovan_take_touch_and_pen(int width, int height, int press, int move, int release);
+
+// Called from web_library.js: a press, move or release (the message given to
+// kestrovan_take_touch_and_pen) at a client position packed as x | y << 16,
+// and a key pressed on screen (its virtual-key code), down and up again.
+void kestrovan_pointer(int message, int position);
+void kestrovan_press_key(int virtual_key);
 }

@@ -14,12 +14,21 @@
 //   .resting(on)            the editor rests with nothing left to handle (true),
 //                           or something has ended the rest (false)
 //   .ended(code)            the program has ended with this exit code
-// Module.editorContext    the canvas's 2D context while the window is open
-// Module.editorBlank      the canvas shows no picture of ours (fresh, or its
-//                         context restored cleared): the next present puts one
-// Module.markEditorBlank  the canvas's contextrestored listener that sets it
-// Module.wakeRest         ends the pause's rest; null while not resting
-// Module.ignoreNonMouse   the canvas's pointerdown listener that drops touch and pen
+//   .fingerPress(x, y)      optional: where a finger's press at canvas position
+//                           (x, y), in fractions of a canvas pixel, lands, as
+//                           [column, row]; null or absent: where the finger is
+// Module.editor           the editor canvas while the window is open, a record
+//                         of its own each time it opens:
+//   .canvas, .context       the canvas and its 2D context
+//   .blank                  it shows no picture of ours (fresh, or its context
+//                           restored cleared): the next present puts one
+//   .listening              an AbortController whose signal every listener of
+//                           this opening takes: closing removes them all, so
+//                           nothing on the page keeps an ended program alive
+//   .lastPointer            the type of the last pointer event on the canvas
+//   .wake                   ends the pause's rest; null while not resting
+// Module.pressKey(name)   while the window is open: presses and releases a key
+//                         on screen, 'Tab' or 'Escape', as the keyboard would
 mergeInto(LibraryManager.library, {
   // ---- The page's hooks ------------------------------------------------------
   kestrovan_page_title: function (text) {
@@ -43,6 +52,7 @@ mergeInto(LibraryManager.library, {
 
   // ---- The editor canvas -----------------------------------------------------
   // Opaque 2D context: alpha is always 255 and the compositor need not blend.
+  kestrovan_open_canvas__deps: ['kestrovan_press_key'],
   kestrovan_open_canvas: function (width, height) {
     const canvas = document.getElementById('editor');
     if (!(canvas instanceof HTMLCanvasElement)) {
@@ -58,32 +68,51 @@ mergeInto(LibraryManager.library, {
     if (!context) {
       return 0;
     }
-    Module.editorContext = context;
     // Until a picture is put, and again after the browser restores a lost
     // context (it comes back cleared), the next present puts its picture
     // even if the program's image has not changed.
-    Module.editorBlank = true;
-    if (!Module.markEditorBlank) {
-      Module.markEditorBlank = function () {
-        Module.editorBlank = true;
-      };
-      canvas.addEventListener('contextrestored', Module.markEditorBlank);
-    }
+    const editor = {
+      canvas: canvas,
+      context: context,
+      blank: true,
+      listening: new AbortController(),
+      lastPointer: 'mouse',
+      wake: null,
+    };
+    canvas.addEventListener(
+      'contextrestored',
+      function () {
+        editor.blank = true;
+      },
+      { signal: editor.listening.signal },
+    );
+    Module.editor = editor;
+    const keys = { Tab: 9, Escape: 27 };
+    Module.pressKey = function (name) {
+      if (Module.editor === editor && keys[name]) {
+        _kestrovan_press_key(keys[name]);
+      }
+    };
     return 1;
   },
   // The RGBA bytes stay in wasm memory; ImageData only views them. An
   // unchanged picture is already on the canvas and is not put again. The page
   // hears of every present, so it can count frames however they are shown.
   kestrovan_put_image: function (rgba, width, height, changed) {
-    if (changed || Module.editorBlank) {
+    const editor = Module.editor;
+    if (changed || editor.blank) {
       const bytes = new Uint8ClampedArray(HEAPU8.buffer, rgba, width * height * 4);
-      Module.editorContext.putImageData(new ImageData(bytes, width, height), 0, 0);
-      Module.editorBlank = false;
+      editor.context.putImageData(new ImageData(bytes, width, height), 0, 0);
+      editor.blank = false;
     }
     Module.page.presented();
   },
   kestrovan_close_canvas: function () {
-    Module.editorContext = null;
+    if (Module.editor) {
+      Module.editor.listening.abort();
+    }
+    Module.editor = null;
+    Module.pressKey = function () {};
   },
 
   // ---- The frame loop's pause -------------------------------------------------
@@ -100,34 +129,24 @@ mergeInto(LibraryManager.library, {
   kestrovan_pause: function (milliseconds, rest) {
     Asyncify.handleSleep(function (wakeUp) {
       const timeAsked = performance.now() + milliseconds;
-      const canvas = document.getElementById('editor');
-      let resting = false;
+      const editor = Module.editor;
       const end = function () {
         // As Emscripten's own callbacks: the program's exit is not an error.
         callUserCallback(wakeUp);
       };
-      const onVisible = function () {
-        if (!document.hidden) {
-          wake();
-        }
-      };
-      // Begins or ends the rest: what may end it listens only meanwhile.
-      const setResting = function (on) {
-        const listen = on ? 'addEventListener' : 'removeEventListener';
-        resting = on;
-        Module.wakeRest = on ? wake : null;
-        document[listen]('visibilitychange', onVisible);
-        if (canvas) {
-          canvas[listen]('contextrestored', wake);
-        }
-        Module.page.resting(on);
-      };
-      // Ends the rest: the pause is over once the time asked has passed.
+      if (!rest || !editor) {
+        setTimeout(end, milliseconds);
+        return;
+      }
+      // What may end this rest listens only while it lasts.
+      const resting = new AbortController();
       const wake = function () {
-        if (!resting) {
+        if (editor.wake !== wake) {
           return;
         }
-        setResting(false);
+        editor.wake = null;
+        resting.abort();
+        Module.page.resting(false);
         const left = timeAsked - performance.now();
         if (left > 0) {
           setTimeout(end, left);
@@ -135,28 +154,32 @@ mergeInto(LibraryManager.library, {
           queueMicrotask(end);
         }
       };
-      if (!rest) {
-        setTimeout(end, milliseconds);
-        return;
-      }
-      setResting(true);
+      editor.wake = wake;
+      document.addEventListener(
+        'visibilitychange',
+        function () {
+          if (!document.hidden) {
+            wake();
+          }
+        },
+        { signal: resting.signal },
+      );
+      editor.canvas.addEventListener('contextrestored', wake, { signal: resting.signal });
+      Module.page.resting(true);
     });
   },
   kestrovan_input_posted: function () {
-    if (Module.wakeRest) {
-      Module.wakeRest();
+    if (Module.editor && Module.editor.wake) {
+      Module.editor.wake();
     }
   },
 
   // ---- Input -----------------------------------------------------------------
   // The canvas pixel under a pointer at (clientX, clientY), packed as
   // x | y << 16, or -1 outside the canvas. The canvas's box is measured now,
-  // so this is right at any zoom, device pixel ratio or scroll position.
-  kestrovan_editor_pixel: function (clientX, clientY, width, height) {
-    const canvas = document.getElementById('editor');
-    if (!canvas) {
-      return -1;
-    }
+  // so this is right at any zoom, device pixel ratio or scroll position, and
+  // from a fractional position too.
+  $editorPixel: function (canvas, clientX, clientY, width, height) {
     const box = canvas.getBoundingClientRect();
     if (box.width <= 0 || box.height <= 0) {
       return -1;
@@ -168,31 +191,105 @@ mergeInto(LibraryManager.library, {
     }
     return x | (y << 16);
   },
+  kestrovan_editor_pixel__deps: ['$editorPixel'],
+  kestrovan_editor_pixel: function (clientX, clientY, width, height) {
+    return Module.editor ? editorPixel(Module.editor.canvas, clientX, clientY, width, height) : -1;
+  },
   kestrovan_focus_editor: function () {
     const canvas = document.getElementById('editor');
     if (canvas && document.activeElement !== canvas) {
       canvas.focus({ preventScroll: true });
     }
   },
-  // Touch and pen do nothing: cancelling their pointerdown suppresses the
-  // mouse events a browser makes up from them, whose implicit capture would
-  // deliver a release that happened outside the editor.
-  kestrovan_ignore_touch_and_pen: function (on) {
-    const canvas = document.getElementById('editor');
-    if (!canvas) {
-      return;
-    }
-    if (!Module.ignoreNonMouse) {
-      Module.ignoreNonMouse = function (event) {
-        if (event.pointerType !== 'mouse') {
-          event.preventDefault();
+  // The mouse events a browser makes up from touch and pen are not the mouse.
+  kestrovan_from_mouse: function () {
+    return Module.editor && Module.editor.lastPointer === 'mouse' ? 1 : 0;
+  },
+  // Touch and pen become the mouse's press, moves and release, one pointer at
+  // a time: a press (a finger's where the page says), moves from the
+  // pointer's own fractional position while over the canvas, and the release
+  // when it lifts or is cancelled, wherever that is, at the last position
+  // inside (touch has no hover that could carry a drag on). A pen's moves
+  // without a press are delivered as the mouse's are.
+  // `press`, `move` and `release` are what kestrovan_pointer is told each time.
+  kestrovan_take_touch_and_pen__deps: ['$editorPixel', 'kestrovan_pointer'],
+  kestrovan_take_touch_and_pen: function (width, height, press, move, release) {
+    const editor = Module.editor;
+    const canvas = editor.canvas;
+    const options = { signal: editor.listening.signal };
+    let held = null; // the pointer that is down: its id and last position inside
+    const noted = function (event) {
+      editor.lastPointer = event.pointerType;
+      return event.pointerType !== 'mouse';
+    };
+    const fingerPress = function (event, at) {
+      const box = canvas.getBoundingClientRect();
+      const x = ((event.clientX - box.left) * width) / box.width;
+      const y = ((event.clientY - box.top) * height) / box.height;
+      const target = Module.page.fingerPress ? Module.page.fingerPress(x, y) : null;
+      if (
+        !target ||
+        !(target[0] >= 0 && target[0] < width && target[1] >= 0 && target[1] < height)
+      ) {
+        return at;
+      }
+      return target[0] | (target[1] << 16);
+    };
+    canvas.addEventListener(
+      'pointerdown',
+      function (event) {
+        if (!noted(event)) {
+          return;
         }
-      };
-    }
-    if (on) {
-      canvas.addEventListener('pointerdown', Module.ignoreNonMouse);
-    } else {
-      canvas.removeEventListener('pointerdown', Module.ignoreNonMouse);
-    }
+        // No mouse events are made up from it: their implicit capture would
+        // deliver a release as if it had happened inside.
+        event.preventDefault();
+        const at = editorPixel(canvas, event.clientX, event.clientY, width, height);
+        if (held !== null || event.button !== 0 || at < 0) {
+          return;
+        }
+        held = {
+          id: event.pointerId,
+          at: event.pointerType === 'touch' ? fingerPress(event, at) : at,
+        };
+        try {
+          canvas.setPointerCapture(event.pointerId);
+        } catch (_error) {
+          // Lifted already: its release comes all the same.
+        }
+        canvas.focus({ preventScroll: true });
+        _kestrovan_pointer(press, held.at);
+      },
+      options,
+    );
+    canvas.addEventListener(
+      'pointermove',
+      function (event) {
+        if (!noted(event)) {
+          return;
+        }
+        const own = held !== null ? held.id === event.pointerId : event.pointerType === 'pen';
+        const at = editorPixel(canvas, event.clientX, event.clientY, width, height);
+        if (!own || at < 0) {
+          return;
+        }
+        if (held !== null) {
+          held.at = at;
+        }
+        _kestrovan_pointer(move, at);
+      },
+      options,
+    );
+    const lifted = function (event) {
+      noted(event);
+      if (held !== null && held.id === event.pointerId) {
+        const at = held.at;
+        held = null;
+        _kestrovan_pointer(release, at);
+      }
+    };
+    ['pointerup', 'pointercancel', 'lostpointercapture'].forEach(function (type) {
+      canvas.addEventListener(type, lifted, options);
+    });
   },
 });
