@@ -98,7 +98,13 @@ if (wasm === undefined || script < 0) {
   throw new Error('no wasm in the build, or no module script in index.html');
 }
 const preload = `<link rel="preload" href="${path.relative(siteDir, wasm)}" as="fetch" crossorigin>`;
-html = `${html.slice(0, script)}${preload}\n${html.slice(script)}`;
+// The page asks again for a chunk that failed to load under another address
+// made from its name here (main.js says why).
+const chunks = Object.keys(result.metafile.outputs)
+  .map((output) => path.basename(output).match(/^(solid|manifold)-[A-Z0-9]{8}\.js$/))
+  .filter((match) => match !== null)
+  .map(([file, name]) => `<meta name="chunk-${name}" content="${file}" />\n    `);
+html = `${html.slice(0, script)}${chunks.join('')}${preload}\n    ${html.slice(script)}`;
 fs.writeFileSync(path.join(siteDir, 'index.html'), html);
 
 // Installable: the manifest, with the program's own icon at the sizes a phone

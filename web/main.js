@@ -15,6 +15,7 @@ import { fingerPress } from './finger_press.js';
 import { FORMATS, SOLID_FILE_NAMES, SOLID_FORMATS } from './formats.js';
 // The wasm's name in the built site, which changes with its contents.
 import wasmFile from './kestrovan.wasm';
+import manifoldWasm from 'manifold-3d/manifold.wasm';
 
 const body = document.body;
 const editor = document.getElementById('editor');
@@ -60,37 +61,75 @@ function offerSlot(format) {
 }
 const slots = FORMATS.map(offerSlot);
 
+// Chunks the page fetches when first wanted, so that the editor's start waits
+// for nothing but the program: `name`'s chunk, by `firstImport` (which the
+// build turns into its address). A failed fetch is tried again the next time
+// it is wanted. A browser may keep a failed fetch of a module for the page's
+// life (Firefox does), so a retry asks for the same chunk, as index.html
+// names it, under another address.
+function whenWanted(name, firstImport) {
+  let loading = null;
+  let attempts = 0;
+  return () => {
+    if (loading === null) {
+      attempts += 1;
+      const file = document.querySelector(`meta[name="chunk-${name}"]`)?.content;
+      // An address in a variable: the build leaves this import as it is.
+      const again = `./${file}?attempt=${attempts}`;
+      loading = attempts === 1 || file === undefined ? firstImport() : import(again);
+      loading.catch(() => {
+        loading = null;
+      });
+    }
+    return loading;
+  };
+}
+
 // The 3D view and the other formats come as one chunk, fetched once the
 // editor runs (or at the first export, should that come first; or once it
-// has ended, should it never run): the editor's start waits for nothing but
-// the program. Until the chunk is there the view says so; a failed fetch is
-// tried again at the next export. The geometry library the solid is made
-// with comes later still, at the first export (solid_mesh.js). Both are
-// additions: without them the editor runs and object.3ds is offered all the
-// same.
+// has ended, should it never run). Until the chunk is there the view says so.
+// The geometry library the solid is made with (Manifold, about 510 KiB with
+// its loader, 200 KiB compressed) comes later still, at the first export.
+// Both are additions: without them the editor runs and object.3ds is offered
+// all the same.
 const previewNote = document.getElementById('preview-note');
 const previewHint = [...previewNote.childNodes];
 previewNote.textContent = 'The 3D view is loading\u2026';
-let solidTools = null;
+const solidChunk = whenWanted('solid', () => import('./solid.js'));
 let preview = Promise.resolve(null);
+let shownChunk = null;
 function loadSolidTools() {
-  if (solidTools !== null) {
-    return solidTools;
+  const tools = solidChunk();
+  if (tools !== shownChunk) {
+    shownChunk = tools;
+    preview = tools
+      .then((module) => {
+        previewNote.replaceChildren(...previewHint);
+        return module.createPreview(document.getElementById('preview'), previewNote);
+      })
+      .catch((error) => {
+        previewNote.textContent = `The 3D view is not available: ${error.message}`;
+        return null;
+      });
   }
-  solidTools = import('./solid.js');
-  solidTools.catch(() => {
-    solidTools = null;
-  });
-  preview = solidTools
-    .then((module) => {
-      previewNote.replaceChildren(...previewHint);
-      return module.createPreview(document.getElementById('preview'), previewNote);
-    })
-    .catch((error) => {
-      previewNote.textContent = `The 3D view is not available: ${error.message}`;
-      return null;
+  return tools;
+}
+const manifoldChunk = whenWanted('manifold', () => import('manifold-3d'));
+let geometryLibrary = null;
+function loadGeometryLibrary() {
+  if (geometryLibrary === null) {
+    geometryLibrary = manifoldChunk().then(async ({ default: start }) => {
+      const manifold = await start({
+        locateFile: () => new URL(manifoldWasm, import.meta.url).href,
+      });
+      manifold.setup();
+      return manifold;
     });
-  return solidTools;
+    geometryLibrary.catch(() => {
+      geometryLibrary = null;
+    });
+  }
+  return geometryLibrary;
 }
 
 let exports = 0;
@@ -165,13 +204,9 @@ function offerExport(name, bytes) {
   const tools = loadSolidTools();
   offering = offering
     .then(async () => {
-      const made = await tools
-        .then((module) =>
-          module.solidFiles(
-            bytes,
-            SOLID_FORMATS.map((format) => format.maker),
-          ),
-        )
+      const makers = SOLID_FORMATS.map((format) => format.maker);
+      const made = await Promise.all([tools, loadGeometryLibrary()])
+        .then(([module, manifold]) => module.solidFiles(bytes, makers, manifold))
         .catch((error) => ({
           files: null,
           reason: `${SOLID_FILE_NAMES} could not be made: ${error.message}`,

@@ -70,7 +70,8 @@ export function acceptsGzip(header = '') {
 // Resolves with { server, url } once listening. Only files inside `root` are
 // served; anything else is 404. `headers` are added to every answer.
 // `beforeAnswer(urlPath)`, when given, is awaited before each answer: tests
-// note what the page asked for, and when, and hold back a file there.
+// note what the page asked for, and when, and hold back a file there, or
+// refuse it with the HTTP status it returns.
 export async function serveDirectory(root, port = 0, headers = {}, { beforeAnswer = null } = {}) {
   const base = path.resolve(root);
   // Compressed bodies by file, made once per version of the file.
@@ -95,8 +96,10 @@ export async function serveDirectory(root, port = 0, headers = {}, { beforeAnswe
     } catch {
       file = null;
     }
-    if (beforeAnswer !== null) {
-      await beforeAnswer(urlPath);
+    const refused = beforeAnswer === null ? undefined : await beforeAnswer(urlPath);
+    if (refused !== undefined) {
+      response.writeHead(refused).end();
+      return;
     }
     if (
       file === null ||

@@ -25,6 +25,8 @@ export async function writeServiceWorker(siteDir) {
     globIgnores: [SERVICE_WORKER],
     swDest: path.join(siteDir, SERVICE_WORKER),
     dontCacheBustURLsMatching: /-[A-Z0-9]{8}\.\w+$/,
+    // A chunk asked for again after a failed fetch (main.js) is the same file.
+    ignoreURLParametersMatching: [/^attempt$/],
     maximumFileSizeToCacheInBytes: 4 * 1024 * 1024,
     skipWaiting: true,
     clientsClaim: true,

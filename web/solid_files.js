@@ -46,12 +46,13 @@ function meshOf(positions, indices) {
   return mesh;
 }
 
-// For the object.3ds `bytes`, made by each of `makers` (names in MAKERS):
+// For the object.3ds `bytes`, made by each of `makers` (names in MAKERS) with
+// the geometry library `manifold`:
 // { files (a Uint8Array by maker's name),
 // geometry (the solid in millimetres, +Y up, for the 3D view), height and
 // width (millimetres) }, or { files: null } when there is no solid.
-export async function solidFiles(bytes, makers) {
-  const solid = await makeSolid(readOutline(bytes));
+export async function solidFiles(bytes, makers, manifold) {
+  const solid = makeSolid(readOutline(bytes), manifold);
   if (solid === null) {
     return { files: null };
   }

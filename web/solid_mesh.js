@@ -1,8 +1,6 @@
 // The solid that turning the profile about the axis sweeps, as one closed,
-// outward-wound triangle mesh, made by the Manifold library (manifold-3d).
-// The library (about 510 KiB with its loader, 200 KiB compressed) is fetched
-// the first time a solid is asked for, so the page's start never waits for it.
-import manifoldWasm from 'manifold-3d/manifold.wasm';
+// outward-wound triangle mesh, made by the Manifold library (manifold-3d),
+// which the page loads at the first export.
 
 // As many steps round the axis as object.3ds has rings.
 const SEGMENTS = 20;
@@ -12,34 +10,15 @@ export const MM_PER_PIXEL = 0.1;
 // point or retracing itself, or an axis of no length.
 const THINNEST = 1e-4;
 
-let library = null;
-function loadManifold() {
-  if (library === null) {
-    library = import('manifold-3d').then(async ({ default: start }) => {
-      const manifold = await start({
-        locateFile: () => new URL(manifoldWasm, import.meta.url).href,
-      });
-      manifold.setup();
-      return manifold;
-    });
-    // A failed fetch is tried again at the next export.
-    library.catch(() => {
-      library = null;
-    });
-  }
-  return library;
-}
-
 // The solid for `outline` (readOutline's [[distance, place], ...] in pixels),
-// in millimetres, the axis along z, pointing up, through the origin, the
+// made with `manifold` (the library, set up), in millimetres, the axis along z, pointing up, through the origin, the
 // lowest point at z = 0: { positions (Float32Array, x y z a vertex),
 // indices (Uint32Array, three a triangle, counter-clockwise seen from
 // outside) }, or null when the profile encloses no area with the axis.
-export async function makeSolid(outline) {
+export function makeSolid(outline, { CrossSection }) {
   if (outline === null) {
     return null;
   }
-  const { CrossSection } = await loadManifold();
   // The region between the profile and the axis: the samples as drawn and
   // their feet on the axis. Every part of it counts, whichever way the
   // outline winds there (the non-zero rule); a part beyond the axis counts
