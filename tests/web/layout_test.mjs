@@ -12,7 +12,10 @@
 //                     back; after turning the 3D view Tab exports, and after
 //                     a click on empty page Escape ends, with no click on the
 //                     editor, while a control keeps the focus it takes; a
-//                     portrait window has the panel below
+//                     portrait window has the panel below; on phones and
+//                     tablets nothing scrolls sideways and the editor is in
+//                     sight whole at the largest scale that fits, with the
+//                     keys on screen
 //   scaled_editor     at 1366x657 a drag and Tab offer the export of the scene
 //                     at the floor-mapped pointer pixels; every pixel the frame
 //                     draws leaves a visible mark at its scaled place; at
@@ -40,6 +43,14 @@ import {
 const LAPTOPS = [
   [1366, 657],
   [1280, 600],
+];
+// Phones and tablets, upright and on their side: the viewport, device pixels
+// a CSS pixel, and the editor's scale (in 256ths, whole CSS pixels both ways).
+const HANDHELDS = [
+  [390, 844, 3, 74],
+  [844, 390, 3, 93],
+  [820, 1180, 2, 160],
+  [1180, 820, 2, 170],
 ];
 
 // The viewport box of each selector, or why it is not wholly in sight.
@@ -188,6 +199,25 @@ const groups = {
       `in a portrait window 800 wide the editor is ${found['#editor'].width} wide`,
     );
     checkNoProblems(portrait);
+
+    for (const [width, height, deviceScaleFactor, steps] of HANDHELDS) {
+      const at = `at ${width}x${height}`;
+      const page = await startEditor(browser, url, {
+        width,
+        height,
+        deviceScaleFactor,
+        hasTouch: true,
+      });
+      const shown = await checkInSight(page, ['#editor', '#press-tab', '#press-escape'], at);
+      const sideways = await page.evaluate(
+        () => document.documentElement.scrollWidth - window.innerWidth,
+      );
+      check(
+        sideways <= 0 && shown['#editor'].width === (FRAME_WIDTH * steps) / 256,
+        `${at} the editor is ${shown['#editor'].width} wide and the page ${sideways} px too wide`,
+      );
+      await page.close();
+    }
   },
 
   async scaled_editor({ browser, url, work, frameCheck }) {

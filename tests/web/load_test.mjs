@@ -8,18 +8,25 @@
 //                      runs before it is even asked for, the view says it is
 //                      loading, and a Tab pressed meanwhile is shown and
 //                      offered in all four formats once it arrives
+//   offline            after one visit the page is installable (Chromium's
+//                      check) and, with the server gone, starts and offers all
+//                      four files; a second build deployed over the first is
+//                      in use on the second visit after it
 import fs from 'node:fs';
 import http from 'node:http';
 import path from 'node:path';
 import zlib from 'node:zlib';
 
 import { serveDirectory } from '../../web/server.mjs';
+import { writeServiceWorker } from '../../web/service_worker.mjs';
 import {
   check,
+  checkExports,
   checkNoProblems,
   openPage,
   runGroups,
   solidPixels,
+  startEditor,
   waitForRest,
   waitForState,
 } from '../../harness/browser.mjs';
@@ -184,6 +191,59 @@ const groups = {
       checkNoProblems(page);
     } finally {
       release();
+      server.close();
+    }
+  },
+
+  async offline({ browser, engine, work }) {
+    const deployed = path.join(work, `deployed-${engine}`);
+    fs.cpSync(site, deployed, { recursive: true });
+    const { server, url } = await serveDirectory(deployed, 0);
+    try {
+      // Chromium tells installability only outside a private context.
+      const visits = engine === 'chromium' ? browser.browser().defaultBrowserContext() : browser;
+      const page = await startEditor(visits, url);
+      await page.waitForFunction(() => navigator.serviceWorker.controller !== null);
+      if (engine === 'chromium') {
+        const cdp = await page.createCDPSession();
+        const { installabilityErrors } = await cdp.send('Page.getInstallabilityErrors');
+        check(
+          installabilityErrors.length === 0,
+          `not installable: ${JSON.stringify(installabilityErrors)}`,
+        );
+      }
+      // A second build: a new page, and the worker made for it.
+      const index = path.join(deployed, 'index.html');
+      const marked = '<meta name="build" content="second" />';
+      fs.writeFileSync(
+        index,
+        fs.readFileSync(index, 'utf8').replace('</head>', `${marked}</head>`),
+      );
+      await writeServiceWorker(deployed);
+      const second = () =>
+        page.evaluate(() => document.querySelector('meta[name="build"]') !== null);
+      await page.reload();
+      // What the browser does in the background after a visit, awaited (a
+      // worker left waiting for good shows in the check below).
+      await page.evaluate(async () => {
+        const registration = await navigator.serviceWorker.getRegistration();
+        await registration.update();
+        for (let wait = 0; wait < 500 && registration.installing !== null; ++wait) {
+          await new Promise((resolve) => setTimeout(resolve, 20));
+        }
+      });
+      await page.reload();
+      check(await second(), 'the second visit after a new build still shows the old page');
+
+      server.closeAllConnections();
+      await new Promise((resolve) => server.close(resolve));
+      await page.reload();
+      await waitForState(page, 'running');
+      await page.keyboard.press('Tab');
+      await checkExports(page, 1);
+      const offered = await page.$$eval('#offers a:not([hidden])', (links) => links.length);
+      check(offered === 4 && (await second()), `offline, ${offered} files are offered`);
+    } finally {
       server.close();
     }
   },
