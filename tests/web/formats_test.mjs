@@ -3,7 +3,8 @@
 // Khronos glTF validator. node formats_test.mjs SITE FRAME_CHECK [GROUP...]
 //   same_solid  without WebGL: nothing offered or fetched for it before an
 //               export; after drags and a Tab each file holds the solid the
-//               profile sweeps about the axis (see checkSolids)
+//               profile sweeps about the axis (see checkSolids), also about a
+//               level axis; an axis of no length has object.3ds offered alone
 //   valid_glb_and_held_tab
 //               the validator finds no errors in object.glb; the start scene
 //               crosses the axis and is closed and outward all the same; a
@@ -95,30 +96,53 @@ async function triangleCorners(format, bytes) {
   return corners;
 }
 
-// The solid in mm from object.3ds's first ring (the samples, turned) and the
-// axis direction A -> B: the polygonal revolution's volume, height, width
-// and height of its widest place.
+// The solid in mm from object.3ds's first ring (each vertex the axis
+// direction A -> B times its sample's place along the axis, plus its signed
+// distance from the axis along z): the volume that the region between the
+// samples and the axis sweeps in 20 steps, each side of the axis counted by
+// its distance from it, worked out slice by slice along the axis; its height,
+// width and the height of its widest place.
 function expectedSolid(tds, [ax, ay]) {
   const length = Math.hypot(ax, ay) * (ay < 0 || (ay === 0 && ax > 0) ? 1 : -1);
-  const up = new Vector3(ax / length, ay / length, 0);
   const outline = Array.from({ length: 20 }, (_, i) => {
-    const v = new Vector3(...[0, 4, 8].map((k) => tds.readFloatLE(33 + 12 * i + k)));
-    const h = v.dot(up);
-    return [v.sub(up.clone().multiplyScalar(h)).length() / 10, h / 10];
+    const [x, y, z] = [0, 4, 8].map((k) => tds.readFloatLE(33 + 12 * i + k));
+    return [z / 10, (x * ax + y * ay) / length / 10];
   });
   const heights = outline.map(([, h]) => h);
-  const widest = outline.reduce((w, p) => (p[0] > w[0] ? p : w));
-  outline.unshift([0, outline[0][1]]);
-  outline.push([0, outline.at(-1)[1]]);
-  const sum = outline.reduce((total, [r1, h1], i) => {
-    const [r2, h2] = outline[(i + 1) % outline.length];
-    return total + ((h2 - h1) * (r1 * r1 + r1 * r2 + r2 * r2)) / 3;
-  }, 0);
+  const [low, high] = [Math.min(...heights), Math.max(...heights)];
+  const widest = outline.reduce((w, p) => (Math.abs(p[0]) > Math.abs(w[0]) ? p : w));
+  const polygon = [[0, outline[0][1]], ...outline, [0, outline.at(-1)[1]]];
+  const SLICES = 20000;
+  let moment = 0; // of the area about the axis, the region folded onto one side
+  for (let slice = 0; slice < SLICES; ++slice) {
+    const h = low + ((slice + 0.5) * (high - low)) / SLICES;
+    const crossings = polygon
+      .map(([r1, h1], i) => [r1, h1, ...polygon[(i + 1) % polygon.length]])
+      .filter(([, h1, , h2]) => h1 <= h !== h2 <= h)
+      .map(([r1, h1, r2, h2]) => [r1 + ((h - h1) * (r2 - r1)) / (h2 - h1), h2 > h1 ? 1 : -1])
+      .sort((a, b) => a[0] - b[0]);
+    const spans = [];
+    let winding = 0;
+    for (const [r, turn] of crossings) {
+      if (winding === 0) spans.push([r]);
+      winding += turn;
+      if (winding === 0) spans.at(-1).push(r);
+    }
+    const folded = spans
+      .map(([a, b]) => (a >= 0 ? [a, b] : b <= 0 ? [-b, -a] : [0, Math.max(-a, b)]))
+      .sort((a, b) => a[0] - b[0]);
+    let reached = 0;
+    for (const [a, b] of folded) {
+      const from = Math.max(a, reached);
+      moment += b > from ? ((b * b - from * from) / 2) * ((high - low) / SLICES) : 0;
+      reached = Math.max(reached, b);
+    }
+  }
   return {
-    volume: 10 * Math.sin(Math.PI / 10) * Math.abs(sum),
-    height: Math.max(...heights) - Math.min(...heights),
-    width: 2 * widest[0],
-    widestAt: widest[1] - Math.min(...heights),
+    volume: 20 * Math.sin(Math.PI / 10) * moment,
+    height: high - low,
+    width: 2 * Math.abs(widest[0]),
+    widestAt: widest[1] - low,
   };
 }
 
@@ -126,8 +150,8 @@ const solidNote = (page) => page.$eval('#solid-note', (note) => note.textContent
 
 // Each offered file closed (every edge in two triangles, wound opposite
 // ways), outward, upright on the ground about the vertical axis through the
-// origin, life-size, of the expected volume unless `crossing`; the page's size.
-async function checkSolids(page, seen, axis, what, crossing = false) {
+// origin, life-size, of the expected volume; the page's size.
+async function checkSolids(page, seen, axis, what) {
   const tds = await triangleCorners('3ds', seen['3ds'].bytes);
   check(tds.length === 760 * 9, `object.3ds holds ${tds.length / 9} triangles (${what})`);
   const [want, near] = [expectedSolid(seen['3ds'].bytes, axis), (a, b) => Math.abs(a - b) < 1e-3];
@@ -156,7 +180,7 @@ async function checkSolids(page, seen, axis, what, crossing = false) {
         near(box.min.x, -box.max.x) &&
         near(box.min.z, -box.max.z) &&
         ['height', 'width', 'widestAt'].every((key) => near(got[key], want[key])) &&
-        (crossing || Math.abs(volume - want.volume) <= want.volume * 1e-3),
+        Math.abs(volume - want.volume) <= want.volume * 1e-3,
       `object.${format}, ${what}: ${JSON.stringify(got)} from ${box.min.toArray()}, ` +
         `expected ${JSON.stringify(want)}`,
     );
@@ -218,6 +242,21 @@ const groups = {
     const seen = await offers(page);
     await checkSolids(page, seen, [400, 150], 'P2 and B dragged');
     await validate(seen.glb.bytes, 'P2 and B dragged');
+    // A level axis, its end toward the editor's right up; then one of no
+    // length: no solid, object.3ds alone, and the page says why.
+    await drag(page, START.A, [150, 700]);
+    await drag(page, [500, 250], [650, 700]);
+    await page.keyboard.press('Tab');
+    await checkExports(page, 2);
+    await checkSolids(page, await offers(page), [500, 0], 'a level axis');
+    await drag(page, [650, 699], [150, 700]);
+    await page.keyboard.press('Tab');
+    await checkExports(page, 3);
+    const none = Object.values(await offers(page)).map((offer) => offer.hidden);
+    check(
+      none.join() === 'false,true,true,true' && (await solidNote(page)).includes('no area'),
+      `an axis of no length: hidden ${none}, the page says '${await solidNote(page)}'`,
+    );
     checkNoProblems(page);
   },
 
@@ -227,7 +266,7 @@ const groups = {
     await checkExports(page, 1);
     const first = await offers(page);
     const notes = await validate(first.glb.bytes, 'initial scene');
-    await checkSolids(page, first, [300, 300], 'initial scene', true);
+    await checkSolids(page, first, [300, 300], 'initial scene');
     console.log(
       Object.entries(first)
         .map(([f, o]) => `object.${f}: ${o.bytes.length} bytes`)

@@ -8,6 +8,9 @@
 //                      runs before it is even asked for, the view says it is
 //                      loading, and a Tab pressed meanwhile is shown and
 //                      offered in all four formats once it arrives
+//   chunk_fails_once   the 3D view's chunk, or the geometry library, refused
+//                      once: the export offers object.3ds alone and says why,
+//                      and the next one all four
 //   offline            after one visit the page is installable (Chromium's
 //                      check) and, with the server gone, starts and offers all
 //                      four files; a second build deployed over the first is
@@ -192,6 +195,41 @@ const groups = {
     } finally {
       release();
       server.close();
+    }
+  },
+
+  async chunk_fails_once({ browser }) {
+    for (const chunk of [VIEW_CHUNK, /^manifold-[A-Z0-9]{8}\.js$/]) {
+      let refuse = true;
+      const { server, url } = await serveDirectory(
+        site,
+        0,
+        {},
+        {
+          beforeAnswer: (urlPath) =>
+            refuse && chunk.test(path.posix.basename(urlPath ?? '')) ? 503 : undefined,
+        },
+      );
+      try {
+        const page = await startEditor(browser, url);
+        const exported = async (count) => {
+          await page.keyboard.press('Tab');
+          await checkExports(page, count);
+          return page.$$eval('#offers a:not([hidden])', (links) => links.map((link) => link.id));
+        };
+        const alone = await exported(1);
+        const note = await page.$eval('#solid-note', (element) => element.textContent);
+        check(
+          alone.join() === 'download' && note.includes('could not be made'),
+          `${chunk} refused: ${alone} offered, the page says '${note}'`,
+        );
+        refuse = false;
+        const all = await exported(2);
+        check(all.length === 4, `${chunk} back: ${all} offered`);
+        await page.close();
+      } finally {
+        server.close();
+      }
     }
   },
 
