@@ -29,6 +29,8 @@
 //   .wake                   ends the pause's rest; null while not resting
 // Module.pressKey(name)   while the window is open: presses and releases a key
 //                         on screen, 'Tab' or 'Escape', as the keyboard would
+// The program's kestrovan_pointer and kestrovan_press_key (web_backend.cpp) are
+// exported for the calls here.
 mergeInto(LibraryManager.library, {
   // ---- The page's hooks ------------------------------------------------------
   kestrovan_page_title: function (text) {
@@ -52,7 +54,6 @@ mergeInto(LibraryManager.library, {
 
   // ---- The editor canvas -----------------------------------------------------
   // Opaque 2D context: alpha is always 255 and the compositor need not blend.
-  kestrovan_open_canvas__deps: ['kestrovan_press_key'],
   kestrovan_open_canvas: function (width, height) {
     const canvas = document.getElementById('editor');
     if (!(canvas instanceof HTMLCanvasElement)) {
@@ -212,7 +213,7 @@ mergeInto(LibraryManager.library, {
   // inside (touch has no hover that could carry a drag on). A pen's moves
   // without a press are delivered as the mouse's are.
   // `press`, `move` and `release` are what kestrovan_pointer is told each time.
-  kestrovan_take_touch_and_pen__deps: ['$editorPixel', 'kestrovan_pointer'],
+  kestrovan_take_touch_and_pen__deps: ['$editorPixel'],
   kestrovan_take_touch_and_pen: function (width, height, press, move, release) {
     const editor = Module.editor;
     const canvas = editor.canvas;
