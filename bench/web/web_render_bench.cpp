@@ -28,8 +28,8 @@ double median(int count) {
 }  // namespace
 
 // clang-format off
-// The back end keeps the editor's 2D context as Module.editorContext.
-EM_JS(void, read_back_one_pixel, (), { Module.editorContext.getImageData(0, 0, 1, 1); });
+// The back end keeps the open editor canvas's 2D context in Module.editor.
+EM_JS(void, read_back_one_pixel, (), { Module.editor.context.getImageData(0, 0, 1, 1); });
 EM_JS(void, report, (const char* json), { Module.report(UTF8ToString(json)); });
 // clang-format on
 

@@ -169,25 +169,32 @@ const groups = {
 
   async touch_pen_and_keys({ browser, url, work, frameCheck, engine }) {
     const page = await startEditor(browser, url, TABLET);
-    const { left, top, width } = await page.$eval('#editor', (e) =>
-      e.getBoundingClientRect().toJSON(),
-    );
-    const scale = width / FRAME_WIDTH;
-    // Where the page is touched for canvas position (x, y), and the pixel the
-    // editor gets for it (Firefox's driver touches whole CSS pixels).
-    const css = (x, y) => [x, y].map((v, i) => [left, top][i] + v * scale);
-    const touched = engine === 'firefox' ? Math.round : (v) => v;
-    const pixel = (x, y) =>
-      css(x, y).map((v, i) => Math.floor((touched(v) - [left, top][i]) / scale));
+    const box = await page.$eval('#editor', (e) => e.getBoundingClientRect().toJSON());
+    const scale = box.width / FRAME_WIDTH;
+    // Where the page is touched for canvas position (x, y), and the point
+    // that lands at the pixel under it (Firefox's driver touches whole CSS
+    // pixels).
+    const css = (x, y) => [box.left + x * scale, box.top + y * scale];
+    const round = engine === 'firefox' ? Math.round : (v) => v;
+    const moved = (name, x, y) =>
+      `${name}=${css(x, y).map((v, i) => Math.floor((round(v) - [box.left, box.top][i]) / scale))}`;
     const finger = pacedTouch(page);
-    // 10 CSS px right of P2's square: P2, to the pixel under the finger.
-    await finger.down(...css(START.P2[0], START.P2[1] + 0.5).map((v, i) => v + 10 * (1 - i)));
-    await finger.move(...css(651.1, 252.0));
-    await finger.up();
-    // On the axis line beside B's square, where a mouse would take P0: B.
-    await finger.down(...css(389.5, 390.5));
-    await finger.move(...css(450.3, 600.4));
-    await finger.up();
+    // 10 CSS px right of P2's square: P2. On the axis line beside B's square,
+    // where a mouse would take P0: B.
+    for (const [from, to] of [
+      [
+        [START.P2[0] + 10 / scale, START.P2[1] + 0.5],
+        [651.1, 252],
+      ],
+      [
+        [389.5, 390.5],
+        [450.3, 600.4],
+      ],
+    ]) {
+      await finger.down(...css(...from));
+      await finger.move(...css(...to));
+      await finger.up();
+    }
     // A second finger on P1 does nothing; a lift outside ends P3's drag.
     await finger.down(...css(START.P3[0] - 2.5, START.P3[1] + 0.5));
     await finger.move(...css(720.5, 660.5));
@@ -197,41 +204,39 @@ const groups = {
     await finger.move(...css(FRAME_WIDTH + 40, 600));
     await finger.up();
     await page.mouse.move(...css(800, 700));
-    const moved = [
-      ['P2', 651.1, 252.0],
-      ['B', 450.3, 600.4],
-      ['P3', 720.5, 660.5],
-    ];
-    const points = moved.map(([name, x, y]) => `${name}=${pixel(x, y).join(',')}`);
+    const points = [moved('P2', 651.1, 252), moved('B', 450.3, 600.4), moved('P3', 720.5, 660.5)];
     if (engine === 'chromium') {
-      // A pen presses where it touches: beside P1's square, nothing.
+      // A pen presses where it touches: beside P1's square, nothing; on P0's, P0.
       const pen = pacedPen(page);
-      await pen.move(...css(START.P1[0] + 1.5, START.P1[1]));
-      await pen.down();
-      await pen.move(...css(200, 800));
-      await pen.up();
-      await pen.move(...css(START.P0[0] - 2.5, START.P0[1] + 0.5));
-      await pen.down();
-      await pen.move(...css(300.5, 200.5));
-      await pen.up();
-      points.push(`P0=${pixel(300.5, 200.5).join(',')}`);
+      for (const [from, to] of [
+        [
+          [START.P1[0] + 1.5, START.P1[1]],
+          [200, 800],
+        ],
+        [
+          [START.P0[0] - 2.5, START.P0[1] + 0.5],
+          [300.5, 200.5],
+        ],
+      ]) {
+        await pen.move(...css(...from));
+        await pen.down();
+        await pen.move(...css(...to));
+        await pen.up();
+      }
+      points.push(moved('P0', 300.5, 200.5));
     }
+    // The keys on screen, tapped and clicked; then the keyboard's Tab.
     const expected = await nativeExport(frameCheck, work, points);
     const tab = await page.$eval('#press-tab', (b) => b.getBoundingClientRect().toJSON());
     await finger.down(tab.left + tab.width / 2, tab.top + tab.height / 2);
     await finger.up();
-    await checkExports(page, 1);
-    check((await offeredBytes(page)).equals(expected), `a tapped Tab's file is not ${points}`);
     await page.click('#press-tab');
     await page.keyboard.press('Tab');
     await checkExports(page, 3);
-    check((await offeredBytes(page)).equals(expected), 'the keys changed the scene');
+    check((await offeredBytes(page)).equals(expected), `the offered file is not ${points}`);
     await page.click('#press-escape');
     await waitForState(page, 'ended');
-    check(
-      (await page.evaluate(() => document.body.dataset.exitCode)) === '0',
-      'End did not end with exit code 0',
-    );
+    check((await page.$eval('body', (b) => b.dataset.exitCode)) === '0', 'End ended with non-0');
     checkNoProblems(page);
   },
 

@@ -26,8 +26,10 @@ import {
   checkExports,
   startEditor,
 } from '../../harness/browser.mjs';
+import { FORMATS } from '../../web/formats.js';
 
-const LINKS = { '3ds': 'download', glb: 'download-glb', stl: 'download-stl', obj: 'download-obj' };
+// Each offered link's id by its file's extension, from the page's own table.
+const LINKS = Object.fromEntries(FORMATS.map(({ id, file }) => [file.split('.').pop(), id]));
 
 // What each link offers, by format: { href, hidden, export, size, bytes }.
 async function offers(page) {

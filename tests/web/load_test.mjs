@@ -21,6 +21,7 @@ import path from 'node:path';
 import zlib from 'node:zlib';
 
 import { serveDirectory } from '../../web/server.mjs';
+import { FORMATS } from '../../web/formats.js';
 import { writeServiceWorker } from '../../web/service_worker.mjs';
 import {
   check,
@@ -183,10 +184,11 @@ const groups = {
           ),
         );
       const offered = await page.evaluate(
-        () =>
-          ['download', 'download-glb', 'download-stl', 'download-obj']
+        (ids) =>
+          ids
             .map((id) => document.getElementById(id))
             .filter((link) => !link.hidden && link.dataset.export === '1').length,
+        FORMATS.map((format) => format.id),
       );
       check(offered === 4, `${offered} of the four files are offered`);
       const solid = (await solidPixels(page)).count;
