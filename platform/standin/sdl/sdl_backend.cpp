@@ -155,10 +155,10 @@ void backend_destroy_window() {
     client_height = 0;
 }
 
-void backend_present(const FrameImage& image) {
-    if (sdl_window != nullptr && !present_scaled(sdl_window, image, client_width, client_height)) {
-        present_to_window(sdl_window, image);
-    }
+bool backend_present(const FrameImage& image) {
+    return sdl_window != nullptr &&
+           (present_scaled(sdl_window, image, client_width, client_height) ||
+            present_to_window(sdl_window, image));
 }
 
 void backend_pump_events(bool wait) {
