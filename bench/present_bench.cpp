@@ -1,9 +1,7 @@
 // Presentation on an X display (run under Xvfb when there is no screen):
 //
-//   present                   the SDL back end's present of the whole frame (from
-//                             the program's buffer, shared with the server in place)
-//   present_surface_copy      the same from memory that cannot be shared: one copy
-//                             into SDL's window surface first
+//   present                   the SDL back end's present of the whole frame: one
+//                             copy into SDL's window surface, then its put
 //   present_scaled/S/U        the same into a window at S/256 of the frame's size
 //                             (192: 1366x768's fit, 128: half), the whole picture
 //                             scaled anew (U = 0) or unchanged, only put (U = 1)
@@ -24,8 +22,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <iterator>
-#include <vector>
 
 #include <SDL.h>
 
@@ -117,20 +113,6 @@ void BM_present(benchmark::State& state) {
     }
     render_frame();
     present_repeatedly(state, window, WHOLE_FRAME);
-}
-
-// The same present from memory that cannot be shared in place (here a heap
-// copy of the frame): one copy into SDL's window surface, then its put.
-void BM_present_surface_copy(benchmark::State& state) {
-    SDL_Window* window = window_or_skip(state);
-    if (window == nullptr) {
-        return;
-    }
-    render_frame();
-    const std::vector<std::uint32_t> heap_frame(std::begin(pixel_buffer.words),
-                                                std::end(pixel_buffer.words));
-    const FrameImage request = {heap_frame.data(), FRAME_WIDTH, FRAME_WIDTH, FRAME_HEIGHT};
-    present_repeatedly(state, window, request);
 }
 
 void BM_present_scaled(benchmark::State& state) {
@@ -273,11 +255,6 @@ void BM_present_floor_with_copy(benchmark::State& state) {
 // Medians of five repetitions, in wall-clock time: the X server does the work
 // in another process.
 BENCHMARK(BM_present)->Name("present")->UseRealTime()->Repetitions(5)->ReportAggregatesOnly();
-BENCHMARK(BM_present_surface_copy)
-    ->Name("present_surface_copy")
-    ->UseRealTime()
-    ->Repetitions(5)
-    ->ReportAggregatesOnly();
 BENCHMARK(BM_present_scaled)
     ->Name("present_scaled")
     ->ArgsProduct({{192, 128}, {0, 1}})

@@ -4,9 +4,8 @@
 #   window_test.sh CASE
 #
 #   startup_frame_and_escape  the window is 1280x1024 at (0, 0) with its caption,
-#                             shows the initial frame exactly (from the frame
-#                             buffer itself, shared with the server), and Escape
-#                             ends the program with exit code 0
+#                             shows the initial frame exactly, and Escape ends
+#                             the program with exit code 0
 #   drag_released_outside     a drag follows the cursor, a release outside the
 #                             window is never seen, and a click inside ends it
 #   drag_points_and_export    dragging P2 and B shows the composed scene, and Tab
@@ -46,15 +45,6 @@ case "$CASE" in
         [[ "$geometry" == "1280x1024+0+0" ]] || xh_fail "window area $geometry, expected 1280x1024+0+0"
         XH_STEP_FRAME="compare the window with the initial frame" \
             xh_wait_frame "$XH_WINDOW_X" "$XH_WINDOW_Y" 10
-        xh_step "check that the frame buffer is shown in place, not copied"
-        # The buffer's own pages are a SysV shared segment the server reads.
-        offset=$(nm "$KESTROVAN" 2>/dev/null | awk '$3 == "pixel_buffer" { print $1 }')
-        base=$(awk -v exe="$(readlink -f "$KESTROVAN")" \
-            '$6 == exe { split($1, range, "-"); print range[1]; exit }' "/proc/$XH_PROGRAM_PID/maps")
-        [[ -n "$offset" && -n "$base" ]] || xh_fail "cannot find pixel_buffer in the running program"
-        buffer=$(printf '%x' $((16#$base + 16#$offset)))
-        grep -q "^$buffer-[0-9a-f]* rw-s .*/SYSV" "/proc/$XH_PROGRAM_PID/maps" ||
-            xh_fail "pixel_buffer (at $buffer) is not a shared segment: every present copies it"
         xh_step "press Escape"
         # No window manager runs: keyboard focus follows the pointer.
         xdotool mousemove --sync 640 512 key Escape || xh_fail "xdotool could not press Escape"

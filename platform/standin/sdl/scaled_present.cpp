@@ -270,8 +270,6 @@ bool shows_client_scaled(int window_width, int window_height, int client_width, 
 
 bool present_scaled(SDL_Window* window, const FrameImage& image, int client_width,
                     int client_height) {
-    // A window shown one to one never gets SDL's surface: it would only cost
-    // memory next to the in-place present.
     int width = 0;
     int height = 0;
     SDL_GetWindowSize(window, &width, &height);

@@ -12,7 +12,6 @@
 #include "platform/standin/sdl/sdl_input.h"
 #include "platform/standin/sdl/sdl_present.h"
 #include "platform/standin/sdl/window_fit.h"
-#include "platform/standin/sdl/x11_shared_image.h"
 #include "platform/standin/sdl/x11_wakeup.h"
 
 namespace {
@@ -146,7 +145,6 @@ void backend_destroy_window() {
     if (sdl_window == nullptr) {
         return;
     }
-    forget_shared_image_window(sdl_window);
     forget_scaled_picture();
     SDL_DestroyWindow(sdl_window);
     sdl_window = nullptr;

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "platform/standin/sdl/x11_shared_image.h"
-
 void apply_sdl_hints() {
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
@@ -43,9 +41,6 @@ bool copy_to_surface(SDL_Surface* surface, const FrameImage& image, SDL_Rect* co
 }
 
 bool present_to_window(SDL_Window* window, const FrameImage& image) {
-    if (present_shared_image(window, image)) {
-        return true;
-    }
     SDL_Surface* surface = SDL_GetWindowSurface(window);
     SDL_Rect rect;
     if (surface == nullptr || !copy_to_surface(surface, image, &rect)) {
