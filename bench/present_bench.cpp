@@ -27,7 +27,6 @@
 
 #include "canvas/frame.h"
 #include "canvas/pixel_buffer.h"
-#include "platform/standin/sdl/scaled_present.h"
 #include "platform/standin/sdl/sdl_present.h"
 
 // Xlib's headers define short macros (None, Bool, Status); they come last.
@@ -117,16 +116,18 @@ void BM_present(benchmark::State& state) {
 
 void BM_present_scaled(benchmark::State& state) {
     const int side = static_cast<int>(state.range(0));
+    const int width = FRAME_WIDTH * side / 256;
+    const int height = FRAME_HEIGHT * side / 256;
     SDL_Window* window = window_or_skip(state) == nullptr
                              ? nullptr
-                             : SDL_CreateWindow("scaled", 0, 0, FRAME_WIDTH * side / 256,
-                                                FRAME_HEIGHT * side / 256, SDL_WINDOW_SHOWN);
+                             : SDL_CreateWindow("scaled", 0, 0, width, height, SDL_WINDOW_SHOWN);
+    const FittedWindow shown{window, 0, FRAME_WIDTH, FRAME_HEIGHT, width, height};
     render_frame();
     for (auto _ : state) {
         if (state.range(1) == 0) {
             forget_scaled_picture();
         }
-        present_scaled(window, WHOLE_FRAME, FRAME_WIDTH, FRAME_HEIGHT);
+        present_scaled(shown, WHOLE_FRAME);
     }
     forget_scaled_picture();
     SDL_DestroyWindow(window);
