@@ -1,7 +1,7 @@
 // Headless window back end, for tests: no screen, no waiting. A test feeds
 // input, watches every presented frame, and can make class registration,
-// window creation or presents fail. (The platform calls themselves are recorded, where a
-// test wants them, by tests/support/call_record.h.)
+// window creation or presents fail. (The platform calls themselves are
+// recorded, where a test wants them, by tests/support/call_record.h.)
 //
 // ExitProcess does not end the process: it throws ProcessExit, which
 // run_until_exit() turns into the exit code, so a test always sees how the
