@@ -1,9 +1,7 @@
 // Presentation on an X display (run under Xvfb when there is no screen):
 //
-//   present                   the SDL back end's present of the whole frame (from
-//                             the program's buffer, shared with the server in place)
-//   present_surface_copy      the same from memory that cannot be shared: one copy
-//                             into SDL's window surface first
+//   present                   the SDL back end's present of the whole frame: one
+//                             copy into SDL's window surface, then its put
 //   present_scaled/S/U        the same into a window at S/256 of the frame's size
 //                             (192: 1366x768's fit, 128: half), the whole picture
 //                             scaled anew (U = 0) or unchanged, only put (U = 1)
@@ -24,14 +22,11 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <iterator>
-#include <vector>
 
 #include <SDL.h>
 
 #include "canvas/frame.h"
 #include "canvas/pixel_buffer.h"
-#include "platform/standin/sdl/scaled_present.h"
 #include "platform/standin/sdl/sdl_present.h"
 
 // Xlib's headers define short macros (None, Bool, Status); they come last.
@@ -119,32 +114,20 @@ void BM_present(benchmark::State& state) {
     present_repeatedly(state, window, WHOLE_FRAME);
 }
 
-// The same present from memory that cannot be shared in place (here a heap
-// copy of the frame): one copy into SDL's window surface, then its put.
-void BM_present_surface_copy(benchmark::State& state) {
-    SDL_Window* window = window_or_skip(state);
-    if (window == nullptr) {
-        return;
-    }
-    render_frame();
-    const std::vector<std::uint32_t> heap_frame(std::begin(pixel_buffer.words),
-                                                std::end(pixel_buffer.words));
-    const FrameImage request = {heap_frame.data(), FRAME_WIDTH, FRAME_WIDTH, FRAME_HEIGHT};
-    present_repeatedly(state, window, request);
-}
-
 void BM_present_scaled(benchmark::State& state) {
     const int side = static_cast<int>(state.range(0));
+    const int width = FRAME_WIDTH * side / 256;
+    const int height = FRAME_HEIGHT * side / 256;
     SDL_Window* window = window_or_skip(state) == nullptr
                              ? nullptr
-                             : SDL_CreateWindow("scaled", 0, 0, FRAME_WIDTH * side / 256,
-                                                FRAME_HEIGHT * side / 256, SDL_WINDOW_SHOWN);
+                             : SDL_CreateWindow("scaled", 0, 0, width, height, SDL_WINDOW_SHOWN);
+    const FittedWindow shown{window, 0, FRAME_WIDTH, FRAME_HEIGHT, width, height};
     render_frame();
     for (auto _ : state) {
         if (state.range(1) == 0) {
             forget_scaled_picture();
         }
-        present_scaled(window, WHOLE_FRAME, FRAME_WIDTH, FRAME_HEIGHT);
+        present_scaled(shown, WHOLE_FRAME);
     }
     forget_scaled_picture();
     SDL_DestroyWindow(window);
@@ -273,11 +256,6 @@ void BM_present_floor_with_copy(benchmark::State& state) {
 // Medians of five repetitions, in wall-clock time: the X server does the work
 // in another process.
 BENCHMARK(BM_present)->Name("present")->UseRealTime()->Repetitions(5)->ReportAggregatesOnly();
-BENCHMARK(BM_present_surface_copy)
-    ->Name("present_surface_copy")
-    ->UseRealTime()
-    ->Repetitions(5)
-    ->ReportAggregatesOnly();
 BENCHMARK(BM_present_scaled)
     ->Name("present_scaled")
     ->ArgsProduct({{192, 128}, {0, 1}})

@@ -9,10 +9,8 @@ constexpr int FRAME_HEIGHT = 1024;
 constexpr int FRAME_PIXELS = FRAME_WIDTH * FRAME_HEIGHT;
 
 // Rows run top-down with no gaps: pixel (x, y) is word y * FRAME_WIDTH + x.
-// Page-aligned (and a whole number of pages long) so a window system can
-// read it in place instead of copying it.
 struct PixelBuffer {
-    alignas(4096) std::uint32_t words[FRAME_PIXELS];
+    std::uint32_t words[FRAME_PIXELS];
 };
 
 extern PixelBuffer pixel_buffer;

@@ -68,9 +68,9 @@ std::atomic<Uint32> window_id{0};
 
 // The linker sends the core's calls of backend_present (named here by its
 // mangled name) to the __wrap_ function; __real_ is the back end's own.
-extern "C" void __real__Z15backend_presentRK10FrameImage(const FrameImage& image);
-extern "C" void __wrap__Z15backend_presentRK10FrameImage(const FrameImage& image) {
-    __real__Z15backend_presentRK10FrameImage(image);
+extern "C" bool __real__Z15backend_presentRK10FrameImage(const FrameImage& image);
+extern "C" bool __wrap__Z15backend_presentRK10FrameImage(const FrameImage& image) {
+    const bool shown = __real__Z15backend_presentRK10FrameImage(image);
     if (window_id.load(std::memory_order_relaxed) == 0) {
         for (Uint32 id = 1; id < 64 && window_id.load(std::memory_order_relaxed) == 0; ++id) {
             if (SDL_GetWindowFromID(id) != nullptr) {
@@ -83,6 +83,7 @@ extern "C" void __wrap__Z15backend_presentRK10FrameImage(const FrameImage& image
         records[n] = {Clock::now(), editor_scene.control[PICK_P2]};
         record_count.store(n + 1, std::memory_order_release);
     }
+    return shown;
 }
 
 namespace {

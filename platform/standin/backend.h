@@ -73,8 +73,8 @@ bool backend_create_window(const char* caption, int x, int y, int client_width, 
 void backend_show_window(bool visible);
 void backend_destroy_window();
 
-// Shows the image. Called only while the window exists.
-void backend_present(const FrameImage& image);
+// Shows the image. Called only while the window exists. False if it could not.
+bool backend_present(const FrameImage& image);
 
 // Moves pending native input into the queue. With wait set, returns once at
 // least one message was posted or after a short while; the caller asks again.

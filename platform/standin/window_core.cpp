@@ -243,8 +243,8 @@ int StretchDIBits(HDC dc, int dest_x, int dest_y, int dest_width, int dest_heigh
     const FrameImage image{static_cast<const std::uint32_t*>(bits), header.biWidth,
                            std::min(src_width, window.client_width),
                            std::min(src_height, window.client_height)};
-    if (image.width > 0 && image.height > 0) {
-        backend_present(image);
+    if (image.width > 0 && image.height > 0 && !backend_present(image)) {
+        return 0;  // as on Windows: a present that failed copied no rows
     }
     return src_height;  // the number of rows copied
 }

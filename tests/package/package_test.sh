@@ -153,9 +153,18 @@ $(diff <(echo "$expected") <(echo "$files"))"
             fail "the zip's kestrovan.exe is not the one the wine tests run"
 
         resources=$(wrestool -l "$exe") || fail "wrestool cannot read the resources"
-        manifest=$(wrestool --raw -x --type=24 --name=1 "$exe" | tr -s ' \n' ' ')
-        [[ "$manifest" == *'<dpiAware xmlns="http://schemas.microsoft.com/SMI/2005/WindowsSettings">true/pm</dpiAware> <dpiAwareness xmlns="http://schemas.microsoft.com/SMI/2016/WindowsSettings">PerMonitorV2, PerMonitor</dpiAwareness>'* &&
-            "$manifest" != *Common-Controls* ]] || fail "the exe's manifest: $manifest"
+        manifest=$zip_dir/manifest.xml
+        wrestool --raw -x --type=24 --name=1 "$exe" >"$manifest" || fail "the exe has no manifest"
+        # Read as XML: each setting where Windows looks for it, namespaces and all.
+        element() { echo "*[local-name()='$1' and namespace-uri()='$2']"; }
+        settings="/$(element assembly urn:schemas-microsoft-com:asm.v1)/$(element application \
+            urn:schemas-microsoft-com:asm.v3)/$(element windowsSettings urn:schemas-microsoft-com:asm.v3)"
+        setting() {
+            xmllint --xpath "string($settings/$(element "$1" "http://schemas.microsoft.com/SMI/$2"))" "$manifest"
+        }
+        [[ "$(setting dpiAware 2005/WindowsSettings)" == true/pm &&
+            "$(setting dpiAwareness 2016/WindowsSettings)" == "PerMonitorV2, PerMonitor" ]] &&
+            ! grep -q Common-Controls "$manifest" || fail "the exe's manifest: $(cat "$manifest")"
         wrestool -x --type=14 -o "$zip_dir/icon.ico" "$exe" || fail "the exe has no icon"
         sizes=$(icotool -l "$zip_dir/icon.ico" | sed -n 's/.*--width=\([0-9]*\) --height=\1 .*/\1/p' | tr '\n' ' ')
         [[ "$sizes" == "48 128 256 " ]] || fail "the exe's icon has the sizes: $sizes"

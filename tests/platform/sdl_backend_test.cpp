@@ -1,9 +1,10 @@
-// The SDL back end without a display: event translation and surface copies as
-// plain functions, then the whole back end on SDL's dummy video driver, with
+// The SDL back end without a display: event translation, fit and surface copies
+// as plain functions, then the whole back end on SDL's dummy video driver, with
 // input pushed into SDL's event queue and read back as window messages.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -13,9 +14,9 @@
 #include <SDL.h>
 
 #include "platform/standin/backend.h"
-#include "platform/standin/sdl/scaled_present.h"
 #include "platform/standin/sdl/sdl_input.h"
 #include "platform/standin/sdl/sdl_present.h"
+#include "platform/standin/sdl/window_fit.h"
 
 namespace {
 
@@ -174,6 +175,24 @@ TEST(SdlWindowEvents, CloseRequestAndQuitBecomeCloseMessages) {
     EXPECT_TRUE(dropped(other_close));
 }
 
+// ---- The window's fit -----------------------------------------------------------
+
+TEST(SdlWindowFit, AScaledWindowLiesInTheUsableAreaWithItsDecorations) {
+    // A 1366x768 screen less a panel of 40 above and a dock of 100 on the
+    // left; a frame of 30 above the client and 4 on the other sides. The room
+    // less the frame, 1258x694, holds 173 steps of 5x4.
+    const SDL_Rect room{100, 40, 1266, 728};
+    const Decorations frame{30, 4, 4, 4};
+    const auto fit = [&](int x, int y, const SDL_Rect& area) {
+        const SDL_Rect r = fitted_window_rect({x, y}, WIDTH, HEIGHT, area, frame);
+        return std::array<int, 4>{r.x, r.y, r.w, r.h};
+    };
+    // Moved in from wherever the program puts it; one to one where it fits.
+    EXPECT_EQ(fit(0, 0, room), (std::array<int, 4>{104, 70, 865, 692}));
+    EXPECT_EQ(fit(2000, 2000, room), (std::array<int, 4>{497, 72, 865, 692}));
+    EXPECT_EQ(fit(10, 20, SDL_Rect{0, 0, 1600, 1200}), (std::array<int, 4>{10, 20, WIDTH, HEIGHT}));
+}
+
 // ---- Surface copies ----------------------------------------------------------
 
 // A 6x4 image whose words carry colour and a top byte that must not show.
@@ -200,27 +219,23 @@ std::uint32_t surface_colour(SDL_Surface* surface, int x, int y) {
 
 TEST(SdlSurfaceCopy, ColourArrivesInEveryLayoutAndTheTopByteNeverShows) {
     const std::vector<std::uint32_t> image = test_image();
-    // Rows 1..3, columns 2..5 of the image, onto an 8x2 surface: the last row
-    // falls off the surface and is clipped; columns 4..7 stay untouched.
+    // Rows 1..3, columns 2..5 of the image, onto rows 1.. of an 8x3 surface:
+    // the last row falls off the surface and is clipped; row 0 and columns
+    // 4..7 stay untouched.
     const FrameImage part{image.data() + 6 + 2, 6, 4, 3};
     for (const Uint32 format : {Uint32{SDL_PIXELFORMAT_RGB888}, Uint32{SDL_PIXELFORMAT_ARGB8888},
                                 Uint32{SDL_PIXELFORMAT_ABGR8888}, Uint32{SDL_PIXELFORMAT_BGR888}}) {
         SCOPED_TRACE(SDL_GetPixelFormatName(format));
-        SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormat(0, 8, 2, 32, format);
+        SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormat(0, 8, 3, 32, format);
         ASSERT_NE(surface, nullptr);
         SDL_memset(surface->pixels, 0x5A, static_cast<std::size_t>(surface->pitch) * surface->h);
-        SDL_Rect written{};
-        ASSERT_TRUE(copy_to_surface(surface, part, &written));
-        EXPECT_EQ(written.x, 0);
-        EXPECT_EQ(written.y, 0);
-        EXPECT_EQ(written.w, 4);
-        EXPECT_EQ(written.h, 2);
+        ASSERT_TRUE(copy_to_surface(surface, 1, part));
         const bool has_alpha = SDL_ISPIXELFORMAT_ALPHA(format);
-        for (int y = 0; y < 2; ++y) {
+        for (int y = 0; y < 3; ++y) {
             for (int x = 0; x < 8; ++x) {
                 const std::uint32_t got = surface_colour(surface, x, y);
-                if (x < 4) {
-                    const std::uint32_t word = image[(y + 1) * 6 + (x + 2)];
+                if (x < 4 && y > 0) {
+                    const std::uint32_t word = image[y * 6 + (x + 2)];
                     EXPECT_EQ(got & 0x00FFFFFFu, word & 0x00FFFFFFu) << x << "," << y;
                     if (has_alpha) {
                         EXPECT_EQ(got >> 24, 0xFFu) << "opaque at " << x << "," << y;
@@ -400,7 +415,8 @@ TEST_F(SdlBackEnd, ScaledPresentAveragesALoneDotInLinearLight) {
     std::vector<std::uint32_t> frame(static_cast<std::size_t>(WIDTH) * HEIGHT, 0xFF000000u);
     frame[201 * WIDTH + 101] = 0x00FFFFFFu;
     SDL_Window* small = SDL_CreateWindow("scaled", 0, 0, WIDTH * 3 / 4, HEIGHT * 3 / 4, 0);
-    ASSERT_TRUE(present_scaled(small, {frame.data(), WIDTH, WIDTH, HEIGHT}, WIDTH, HEIGHT));
+    const FittedWindow shown{small, 0, WIDTH, HEIGHT, WIDTH * 3 / 4, HEIGHT * 3 / 4};
+    ASSERT_TRUE(present_scaled(shown, {frame.data(), WIDTH, WIDTH, HEIGHT}));
     SDL_Surface* surface = SDL_GetWindowSurface(small);
     EXPECT_EQ(surface_colour(surface, 74, 150) & 0xFFFFFFu, 0u);
     EXPECT_EQ(surface_colour(surface, 75, 150) & 0xFFFFFFu, 0x474747u);  // 1/16 of its light

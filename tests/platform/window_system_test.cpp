@@ -312,6 +312,10 @@ TEST_F(WindowSystemTest, PresentsOnlyWhatTheScreenCanShow) {
     EXPECT_EQ(
         StretchDIBits(dc, 0, 0, 2, 2, 1, 1, 2, 2, image.data(), &info, DIB_RGB_COLORS, SRCCOPY), 0);
     EXPECT_EQ(headless::observed().presents, 2u);
+    // A present the back end could not make copied no rows.
+    headless::settings().fail_present = true;
+    EXPECT_EQ(
+        StretchDIBits(dc, 0, 0, 4, 3, 0, 0, 4, 3, image.data(), &info, DIB_RGB_COLORS, SRCCOPY), 0);
 }
 
 TEST_F(WindowSystemTest, ExitHandsControlBackAndAReturnIsNotAnExit) {

@@ -1,12 +1,18 @@
 // The SDL back end's pause on a real X server (run by with_server.sh on a
-// private Xvfb): with nothing queued, one Sleep rests until input arrives,
-// however long that takes, and the pass that follows presents it.
+// private Xvfb): with nothing queued, one Sleep rests with no timer until input
+// arrives or the window is exposed, and the pass that follows presents it.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <fstream>
+#include <string>
 #include <thread>
+
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include <SDL.h>
 #include <SDL_syswm.h>
@@ -22,6 +28,27 @@ namespace {
 constexpr int WIDTH = 640;
 constexpr int HEIGHT = 512;
 std::uint32_t frame[WIDTH * HEIGHT];
+
+#ifndef SYS_poll
+#define SYS_poll SYS_ppoll  // no poll of its own: ppoll is all there is
+#endif
+
+// Waits up to 5 s until thread `tid` blocks in poll with no timeout, as the
+// kernel shows it: the rest, seen without any clock. False if it never does.
+bool rests_with_no_timer(long tid) {
+    for (int i = 0; i < 5000; ++i) {
+        long number = -1;
+        unsigned long timeout = 1;  // the third argument: after the fds and their count
+        std::ifstream("/proc/self/task/" + std::to_string(tid) + "/syscall") >> number >>
+            std::hex >> timeout >> timeout >> timeout;
+        if ((number == SYS_poll && static_cast<int>(timeout) == -1) ||
+            (number == SYS_ppoll && timeout == 0)) {  // ppoll's timespec: none
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return false;
+}
 
 LRESULT CALLBACK paint_moves(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     if (message == WM_MOUSEMOVE) {  // the whole frame in a colour made of the position
@@ -63,19 +90,32 @@ TEST(SdlPause, OneRestLastsUntilInputAndItsPassPresentsIt) {
     }
     ASSERT_FALSE(message_waiting());
 
-    // A move from another thread long after any display frame: a pause paced
-    // by a clock comes back without it.
+    // Once the main thread rests (seen in /proc, not by the clock), another
+    // client exposes the window, which then needs its picture again: that ends
+    // the rest with nothing to fetch. A move follows for the next rest, at once,
+    // or after 3 s to end a rest that ignored the exposure.
+    const long main_thread = syscall(SYS_gettid);
     SDL_Event move{};
     move.motion.type = SDL_MOUSEMOTION;
     move.motion.windowID = SDL_GetWindowID(sdl_window);
     move.motion.x = 123;
     move.motion.y = 45;
-    std::thread mover([&move] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    std::atomic<bool> woke{false};
+    std::thread other_client([&] {
+        EXPECT_TRUE(rests_with_no_timer(main_thread)) << "the rest is not a poll with no timeout";
+        Display* other = XOpenDisplay(nullptr);
+        XClearArea(other, info.info.x11.window, 0, 0, 1, 1, True);
+        XCloseDisplay(other);
+        for (int i = 0; i < 3000 && !woke; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
         SDL_PushEvent(&move);
     });
     Sleep(2);
-    mover.join();
+    woke = true;
+    EXPECT_EQ(queued_message_count(), 0) << "the exposure did not end the rest";
+    Sleep(2);
+    other_client.join();
     ASSERT_EQ(queued_message_count(), 1);
 
     // The pass: the move is handled, then the frame it painted is presented.

@@ -1,7 +1,7 @@
 // Headless window back end, for tests: no screen, no waiting. A test feeds
-// input, watches every presented frame, and can make class registration or
-// window creation fail. (The platform calls themselves are recorded, where a
-// test wants them, by tests/support/call_record.h.)
+// input, watches every presented frame, and can make class registration,
+// window creation or presents fail. (The platform calls themselves are
+// recorded, where a test wants them, by tests/support/call_record.h.)
 //
 // ExitProcess does not end the process: it throws ProcessExit, which
 // run_until_exit() turns into the exit code, so a test always sees how the
@@ -54,7 +54,8 @@ struct Settings {
     std::uint64_t frame_limit = 100000;  // a present beyond this many throws HeadlessStop
     bool fail_register_class = false;
     bool fail_create_window = false;
-    bool keep_frames = false;  // keep the last present in Observed::last_frame
+    bool fail_present = false;  // every present fails, showing nothing
+    bool keep_frames = false;   // keep the last present in Observed::last_frame
 };
 Settings& settings();
 

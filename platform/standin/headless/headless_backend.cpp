@@ -99,7 +99,10 @@ void backend_destroy_window() {
     seen.window.visible = false;
 }
 
-void backend_present(const FrameImage& image) {
+bool backend_present(const FrameImage& image) {
+    if (chosen.fail_present) {
+        return false;
+    }
     if (seen.presents >= chosen.frame_limit) {
         throw headless::HeadlessStop("headless: frame limit reached");
     }
@@ -110,6 +113,7 @@ void backend_present(const FrameImage& image) {
     if (chosen.present_hook) {
         chosen.present_hook(image, seen.presents);
     }
+    return true;
 }
 
 void backend_pump_events(bool wait) {

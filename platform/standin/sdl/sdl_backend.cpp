@@ -8,19 +8,14 @@
 #include <SDL.h>
 
 #include "platform/standin/backend.h"
-#include "platform/standin/sdl/scaled_present.h"
 #include "platform/standin/sdl/sdl_input.h"
 #include "platform/standin/sdl/sdl_present.h"
 #include "platform/standin/sdl/window_fit.h"
-#include "platform/standin/sdl/x11_shared_image.h"
 #include "platform/standin/sdl/x11_wakeup.h"
 
 namespace {
 
-SDL_Window* sdl_window = nullptr;
-Uint32 sdl_window_id = 0;
-int client_width = 0;
-int client_height = 0;
+FittedWindow shown{};
 bool video_started = false;
 
 // Drivers that show nothing on any screen ("evdev" is the dummy driver with
@@ -63,14 +58,13 @@ bool start_video() {
 }
 
 void post_event(const SDL_Event& event) {
-    if (event.type == SDL_WINDOWEVENT && event.window.windowID == sdl_window_id &&
+    if (event.type == SDL_WINDOWEVENT && event.window.windowID == shown.id &&
         event.window.event == SDL_WINDOWEVENT_SHOWN) {
         // Its decorations are known once it is shown.
-        refit_shown_window(sdl_window, client_width, client_height);
+        refit_shown_window(shown);
     }
-    const InputMessage input =
-        translate_event(in_client_pixels(event, sdl_window, client_width, client_height),
-                        sdl_window_id, client_width, client_height);
+    const InputMessage input = translate_event(in_client_pixels(event, shown), shown.id,
+                                               shown.client_width, shown.client_height);
     if (input.message != WM_NULL) {
         post_window_message(input.message, input.wparam, input.lparam);
     }
@@ -81,7 +75,7 @@ void post_event(const SDL_Event& event) {
 // An event that posts no message but still needs a fresh frame: the window's
 // picture was lost (the server keeps no copy of it) or the window came back.
 bool needs_frame(const SDL_Event& event) {
-    if (event.type != SDL_WINDOWEVENT || event.window.windowID != sdl_window_id) {
+    if (event.type != SDL_WINDOWEVENT || event.window.windowID != shown.id) {
         return false;
     }
     const Uint8 change = event.window.event;
@@ -111,7 +105,7 @@ bool backend_register_class(const WNDCLASSA&) {
 }
 
 bool backend_create_window(const char* caption, int x, int y, int width, int height) {
-    if (sdl_window != nullptr || !start_video()) {
+    if (shown.window != nullptr || !start_video()) {
         return false;
     }
     // A press that gives the window the focus is a press, as on Windows: SDL
@@ -121,44 +115,41 @@ bool backend_create_window(const char* caption, int x, int y, int width, int hei
     // its size. The window manager may add a frame outside it. On a display
     // too small for the client the window is smaller and shows it scaled.
     const SDL_Rect rect = opening_window_rect(x, y, width, height);
-    sdl_window = SDL_CreateWindow(caption, rect.x, rect.y, rect.w, rect.h, SDL_WINDOW_HIDDEN);
-    if (sdl_window == nullptr) {
+    SDL_Window* window =
+        SDL_CreateWindow(caption, rect.x, rect.y, rect.w, rect.h, SDL_WINDOW_HIDDEN);
+    if (window == nullptr) {
         return false;
     }
-    sdl_window_id = SDL_GetWindowID(sdl_window);
-    client_width = width;
-    client_height = height;
+    shown = FittedWindow{window, SDL_GetWindowID(window), width, height, rect.w, rect.h};
     return true;
 }
 
 void backend_show_window(bool visible) {
-    if (sdl_window == nullptr) {
+    if (shown.window == nullptr) {
         return;
     }
     if (visible) {
-        SDL_ShowWindow(sdl_window);
+        SDL_ShowWindow(shown.window);
     } else {
-        SDL_HideWindow(sdl_window);
+        SDL_HideWindow(shown.window);
     }
 }
 
 void backend_destroy_window() {
-    if (sdl_window == nullptr) {
+    if (shown.window == nullptr) {
         return;
     }
-    forget_shared_image_window(sdl_window);
     forget_scaled_picture();
-    SDL_DestroyWindow(sdl_window);
-    sdl_window = nullptr;
-    sdl_window_id = 0;
-    client_width = 0;
-    client_height = 0;
+    SDL_DestroyWindow(shown.window);
+    shown = FittedWindow{};
 }
 
-void backend_present(const FrameImage& image) {
-    if (sdl_window != nullptr && !present_scaled(sdl_window, image, client_width, client_height)) {
-        present_to_window(sdl_window, image);
-    }
+// A scaled window is only ever shown scaled, so the picture lies where the
+// pointer mapping puts presses.
+bool backend_present(const FrameImage& image) {
+    return shown.window != nullptr &&
+           (shows_scaled(shown) ? present_scaled(shown, image)
+                                : present_to_window(shown.window, image));
 }
 
 void backend_pump_events(bool wait) {
@@ -183,7 +174,7 @@ void backend_pump_events(bool wait) {
 void backend_sleep(DWORD milliseconds) {
     const auto asked_end =
         std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-    if (sdl_window != nullptr) {
+    if (shown.window != nullptr) {
         rest_until_needed();
     }
     std::this_thread::sleep_until(asked_end);

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "platform/standin/sdl/x11_shared_image.h"
+#include "platform/standin/sdl/scale_kernel.h"
 
 void apply_sdl_hints() {
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
@@ -15,47 +15,82 @@ namespace {
 constexpr Uint32 SOURCE_FORMAT = SDL_PIXELFORMAT_RGB888;
 constexpr int BYTES_PER_WORD = 4;
 
+// The surface and sizes the scaling kernel was last set for.
+struct Layout {
+    SDL_Surface* surface;
+    int surface_width;
+    int surface_height;
+    int client_width;
+    int client_height;
+    int width;
+    int height;
+    bool operator==(const Layout&) const = default;
+};
+Layout scaled_layout{};
+
 }  // namespace
 
-bool copy_to_surface(SDL_Surface* surface, const FrameImage& image, SDL_Rect* copied_rect) {
-    // The surface may be smaller only if the window system shrank the window.
+// Window surfaces are never RLE-encoded, so none needs locking.
+bool copy_to_surface(SDL_Surface* surface, int top, const FrameImage& image) {
     const int width = std::min(image.width, surface->w);
-    const int height = std::min(image.height, surface->h);
-    *copied_rect = SDL_Rect{0, 0, std::max(width, 0), std::max(height, 0)};
+    const int height = std::min(image.height, surface->h - top);
     if (width <= 0 || height <= 0) {
         return true;
     }
-    if (SDL_MUSTLOCK(surface) && SDL_LockSurface(surface) != 0) {
-        return false;
-    }
     // SDL copies rows as they are when the surface has the image's layout
     // (the top byte then lands in the surface's unused byte, which the window
-    // system ignores) and converts any other layout; an alpha channel comes
-    // out opaque.
-    const int source_pitch = image.pitch_words * BYTES_PER_WORD;
-    const bool copied =
-        SDL_ConvertPixels(width, height, SOURCE_FORMAT, image.pixels, source_pitch,
-                          surface->format->format, surface->pixels, surface->pitch) == 0;
-    if (SDL_MUSTLOCK(surface)) {
-        SDL_UnlockSurface(surface);
-    }
-    return copied;
+    // system ignores) and converts any other.
+    auto* destination =
+        static_cast<Uint8*>(surface->pixels) + static_cast<std::ptrdiff_t>(top) * surface->pitch;
+    return SDL_ConvertPixels(width, height, SOURCE_FORMAT, image.pixels,
+                             image.pitch_words * BYTES_PER_WORD, surface->format->format,
+                             destination, surface->pitch) == 0;
 }
 
 bool present_to_window(SDL_Window* window, const FrameImage& image) {
-    if (present_shared_image(window, image)) {
-        return true;
-    }
     SDL_Surface* surface = SDL_GetWindowSurface(window);
-    SDL_Rect rect;
-    if (surface == nullptr || !copy_to_surface(surface, image, &rect)) {
+    if (surface == nullptr || !copy_to_surface(surface, 0, image)) {
         return false;
     }
-    if (rect.w == 0 || rect.h == 0) {
+    // The surface may be smaller only if the window system shrank the window.
+    const SDL_Rect copied{0, 0, std::min(image.width, surface->w),
+                          std::min(image.height, surface->h)};
+    return copied.w <= 0 || copied.h <= 0 || SDL_UpdateWindowSurfaceRects(window, &copied, 1) == 0;
+}
+
+bool scale_into_surface(SDL_Surface* surface, const FrameImage& image, const FittedWindow& shown) {
+    if (image.width > shown.client_width || image.height > shown.client_height) {
+        return false;
+    }
+    // A new surface or size holds none of the picture: all of it is scaled.
+    const Layout layout{
+        surface,     surface->w,  surface->h, shown.client_width, shown.client_height,
+        shown.width, shown.height};
+    const bool all_rows = layout != scaled_layout;
+    if (all_rows) {
+        set_scaled_sizes(shown.client_width, shown.client_height, shown.width, shown.height);
+        scaled_layout = layout;
+    }
+    if (!take_picture(image) && !all_rows) {
         return true;
     }
-    if (rect.w == surface->w && rect.h == surface->h) {
-        return SDL_UpdateWindowSurface(window) == 0;
+    for (int y = 0; y < std::min(shown.height, surface->h); ++y) {
+        if ((all_rows || scaled_row_changed(y)) &&
+            !copy_to_surface(surface, y, {scaled_row(y), shown.width, shown.width, 1})) {
+            scaled_layout = Layout{};  // the surface may be half written: start afresh
+            return false;
+        }
     }
-    return SDL_UpdateWindowSurfaceRects(window, &rect, 1) == 0;
+    return true;
+}
+
+bool present_scaled(const FittedWindow& shown, const FrameImage& image) {
+    SDL_Surface* surface = SDL_GetWindowSurface(shown.window);
+    return surface != nullptr && scale_into_surface(surface, image, shown) &&
+           SDL_UpdateWindowSurface(shown.window) == 0;
+}
+
+void forget_scaled_picture() {
+    scaled_layout = Layout{};
+    forget_picture();
 }

@@ -1,28 +1,44 @@
-// Presentation of the program's 32-bit top-down image in an SDL window. The
-// low 24 bits of each word are the colour; the top byte never reaches the
+// Presentation of the program's 32-bit top-down image in an SDL window,
+// through SDL's window surface (on X11 a shared-memory image the server reads,
+// so a present is one copy and one put): one to one, or shrunk by the kernel
+// (scale_kernel.h) for a window that shows its client scaled (window_fit.h).
+// The low 24 bits of each word are the colour; the top byte never reaches the
 // screen. No present waits for vertical sync.
 #pragma once
 
 #include <SDL.h>
 
 #include "platform/standin/backend.h"
+#include "platform/standin/sdl/window_fit.h"
 
 // Hints that must be set before SDL's video subsystem starts:
-// - the window surface is SDL's plain framebuffer (a shared-memory image on
-//   X11), not a texture drawn through a renderer: without a GPU the renderer
-//   path runs software GL and costs many times more per present;
+// - the window surface is SDL's plain framebuffer, not a texture drawn
+//   through a renderer: without a GPU the renderer path runs software GL and
+//   costs many times more per present;
 // - closing the last window is a close request for that window only, not
 //   also a quit event, so one close gives one WM_CLOSE.
 void apply_sdl_hints();
 
-// Shows the image in the window: in place on X11 where it can be
-// (present_shared_image, x11_shared_image.h), otherwise through
-// copy_to_surface. False if SDL fails.
+// Shows the image one to one in the window: copied into its surface, then
+// put. False if SDL fails.
 bool present_to_window(SDL_Window* window, const FrameImage& image);
 
-// The copy present_to_window makes when the image cannot be shown in place:
-// into the top-left corner of a surface of any pixel format (a window's
-// surface has whichever the display uses), clipped to the surface, with the
-// region written (possibly empty) stored in copied_rect. A surface with an
-// alpha channel gets it opaque. False if SDL fails.
-bool copy_to_surface(SDL_Surface* surface, const FrameImage& image, SDL_Rect* copied_rect);
+// Shows the image (the client's top-left part, as every present) shrunk to the
+// window's size. Only the rows the changes reach are scaled again; an
+// unchanged picture is only put again, for a window whose contents were lost.
+// False if SDL fails.
+bool present_scaled(const FittedWindow& shown, const FrameImage& image);
+
+// Forgets the picture shown scaled, so the next present scales all of it.
+// Call when the window it was shown in goes.
+void forget_scaled_picture();
+
+// The surface writes of the two presents, into the surface's pixel format (a
+// window's surface has whichever the display uses), clipped to it; an alpha
+// channel comes out opaque. False if SDL fails.
+// - The image's rows from row `top` down, from the left edge.
+bool copy_to_surface(SDL_Surface* surface, int top, const FrameImage& image);
+// - The image shrunk to shown.width x shown.height into the top-left corner.
+//   Rows the changes since the last call do not reach are left as they are,
+//   unless the surface or a size is new.
+bool scale_into_surface(SDL_Surface* surface, const FrameImage& image, const FittedWindow& shown);

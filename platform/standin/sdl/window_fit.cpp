@@ -4,14 +4,16 @@
 #include <cstdint>
 #include <numeric>
 
-#include "platform/standin/sdl/scaled_present.h"
+#include "platform/standin/sdl/scale_kernel.h"
 
 namespace {
 
-// The setting that keeps the window one to one.
-bool one_to_one_asked() {
+// The setting that keeps the window one to one, or a client too large for
+// the scaled present.
+bool keeps_one_to_one(int client_width, int client_height) {
     const char* setting = SDL_getenv("KESTROVAN_SCALE");
-    return setting != nullptr && SDL_strcmp(setting, "1") == 0;
+    return (setting != nullptr && SDL_strcmp(setting, "1") == 0) ||
+           !scale_kernel_holds(client_width, client_height);
 }
 
 // Where a window `extent` pixels across, with `before` and `after` pixels of
@@ -23,26 +25,9 @@ int placed(int wanted, int extent, int room_start, int room_extent, int before, 
     return std::max(std::min(wanted, last), room_start + before);
 }
 
-bool usable_area(int display, SDL_Rect* area) {
-    return SDL_GetDisplayUsableBounds(std::max(display, 0), area) == 0 && area->w > 0 &&
-           area->h > 0;
-}
-
-}  // namespace
-
-WindowSize fitted_window_size(int client_width, int client_height, int room_width,
-                              int room_height) {
-    if (client_width <= 0 || client_height <= 0) {
-        return {client_width, client_height};
-    }
-    const int steps = std::gcd(client_width, client_height);
-    const int step_width = client_width / steps;
-    const int step_height = client_height / steps;
-    const int fitting = std::min(room_width / step_width, room_height / step_height);
-    const int taken = std::clamp(fitting, (steps + 1) / 2, steps);
-    return {step_width * taken, step_height * taken};
-}
-
+// The client pixel under window pixel `position` of a window `window_extent`
+// pixels across that shows `client_extent` client pixels, worked in integers so
+// that it is exact; -1 left of or above the window.
 int client_position(int position, int window_extent, int client_extent) {
     if (position < 0 || window_extent <= 0) {
         return -1;
@@ -50,67 +35,80 @@ int client_position(int position, int window_extent, int client_extent) {
     return static_cast<int>(static_cast<std::int64_t>(position) * client_extent / window_extent);
 }
 
+bool usable_area(int display, SDL_Rect* area) {
+    return SDL_GetDisplayUsableBounds(std::max(display, 0), area) == 0 && area->w > 0 &&
+           area->h > 0;
+}
+
+}  // namespace
+
+SDL_Rect fitted_window_rect(SDL_Point wanted, int client_width, int client_height,
+                            const SDL_Rect& room, const Decorations& decorations) {
+    // Steps of the client's sides divided by their greatest common divisor.
+    const int steps = std::gcd(client_width, client_height);
+    const int step_width = steps > 0 ? client_width / steps : 0;
+    const int step_height = steps > 0 ? client_height / steps : 0;
+    if (step_width <= 0 || step_height <= 0) {
+        return SDL_Rect{wanted.x, wanted.y, client_width, client_height};
+    }
+    const int fitting = std::min((room.w - decorations.left - decorations.right) / step_width,
+                                 (room.h - decorations.top - decorations.bottom) / step_height);
+    const int taken = std::clamp(fitting, (steps + 1) / 2, steps);
+    if (taken == steps) {
+        return SDL_Rect{wanted.x, wanted.y, client_width, client_height};
+    }
+    const int width = step_width * taken;
+    const int height = step_height * taken;
+    return SDL_Rect{placed(wanted.x, width, room.x, room.w, decorations.left, decorations.right),
+                    placed(wanted.y, height, room.y, room.h, decorations.top, decorations.bottom),
+                    width, height};
+}
+
 SDL_Rect opening_window_rect(int x, int y, int client_width, int client_height) {
-    const SDL_Rect one_to_one{x, y, client_width, client_height};
     const SDL_Point corner{x, y};
     SDL_Rect room;
-    if (one_to_one_asked() || !usable_area(SDL_GetPointDisplayIndex(&corner), &room)) {
-        return one_to_one;
+    if (keeps_one_to_one(client_width, client_height) ||
+        !usable_area(SDL_GetPointDisplayIndex(&corner), &room)) {
+        return SDL_Rect{x, y, client_width, client_height};
     }
-    const WindowSize size = fitted_window_size(client_width, client_height, room.w, room.h);
-    if (size.width == client_width && size.height == client_height) {
-        return one_to_one;
-    }
-    return SDL_Rect{placed(x, size.width, room.x, room.w, 0, 0),
-                    placed(y, size.height, room.y, room.h, 0, 0), size.width, size.height};
+    return fitted_window_rect(corner, client_width, client_height, room, Decorations{0, 0, 0, 0});
 }
 
-void refit_shown_window(SDL_Window* window, int client_width, int client_height) {
+void refit_shown_window(FittedWindow& shown) {
     SDL_Rect room;
-    if (window == nullptr || one_to_one_asked() ||
-        !usable_area(SDL_GetWindowDisplayIndex(window), &room)) {
+    if (keeps_one_to_one(shown.client_width, shown.client_height) ||
+        !usable_area(SDL_GetWindowDisplayIndex(shown.window), &room)) {
         return;
     }
-    int top = 0;
-    int left = 0;
-    int bottom = 0;
-    int right = 0;
-    if (SDL_GetWindowBordersSize(window, &top, &left, &bottom, &right) != 0) {
-        top = left = bottom = right = 0;  // no decorations this back end knows of
+    Decorations frame{0, 0, 0, 0};
+    if (SDL_GetWindowBordersSize(shown.window, &frame.top, &frame.left, &frame.bottom,
+                                 &frame.right) != 0) {
+        frame = Decorations{0, 0, 0, 0};  // no decorations this back end knows of
     }
-    const WindowSize size = fitted_window_size(client_width, client_height, room.w - left - right,
-                                               room.h - top - bottom);
-    int width = 0;
-    int height = 0;
-    SDL_GetWindowSize(window, &width, &height);
-    if (size.width == width && size.height == height) {
+    SDL_Point at{0, 0};
+    SDL_GetWindowPosition(shown.window, &at.x, &at.y);
+    const SDL_Rect rect =
+        fitted_window_rect(at, shown.client_width, shown.client_height, room, frame);
+    if (rect.w == shown.width && rect.h == shown.height) {
         return;
     }
-    int x = 0;
-    int y = 0;
-    SDL_GetWindowPosition(window, &x, &y);
-    SDL_SetWindowSize(window, size.width, size.height);
-    SDL_SetWindowPosition(window, placed(x, size.width, room.x, room.w, left, right),
-                          placed(y, size.height, room.y, room.h, top, bottom));
+    SDL_SetWindowSize(shown.window, rect.w, rect.h);
+    SDL_SetWindowPosition(shown.window, rect.x, rect.y);
+    shown.width = rect.w;
+    shown.height = rect.h;
 }
 
-SDL_Event in_client_pixels(const SDL_Event& event, SDL_Window* window, int client_width,
-                           int client_height) {
-    int width = 0;
-    int height = 0;
-    if (window != nullptr) {
-        SDL_GetWindowSize(window, &width, &height);
-    }
-    if (!shows_client_scaled(width, height, client_width, client_height)) {
+SDL_Event in_client_pixels(const SDL_Event& event, const FittedWindow& shown) {
+    if (!shows_scaled(shown)) {
         return event;
     }
     SDL_Event mapped = event;
     if (event.type == SDL_MOUSEMOTION) {
-        mapped.motion.x = client_position(event.motion.x, width, client_width);
-        mapped.motion.y = client_position(event.motion.y, height, client_height);
+        mapped.motion.x = client_position(event.motion.x, shown.width, shown.client_width);
+        mapped.motion.y = client_position(event.motion.y, shown.height, shown.client_height);
     } else if (event.type == SDL_MOUSEBUTTONDOWN || event.type == SDL_MOUSEBUTTONUP) {
-        mapped.button.x = client_position(event.button.x, width, client_width);
-        mapped.button.y = client_position(event.button.y, height, client_height);
+        mapped.button.x = client_position(event.button.x, shown.width, shown.client_width);
+        mapped.button.y = client_position(event.button.y, shown.height, shown.client_height);
     }
     return mapped;
 }

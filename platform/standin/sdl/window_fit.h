@@ -1,7 +1,8 @@
 // The size of the real window: the client area one to one where the display
-// holds it, otherwise shrunk uniformly to the largest size that fits (never
-// below half), with pointer positions mapped back to client pixels. The
-// program and the window system's core always see the whole client.
+// holds it, otherwise shrunk uniformly to the largest size that fits, in the
+// exact steps that keep it uniform (1/256 for 1280 x 1024), never below half;
+// pointer positions map back to the client pixel under them, rounded down.
+// The program and the window system's core always see the whole client.
 //
 // KESTROVAN_SCALE=1 in the environment keeps the window one to one whatever
 // the display.
@@ -9,23 +10,37 @@
 
 #include <SDL.h>
 
-struct WindowSize {
-    int width;
+// The one SDL window and how it shows the client. Its size is decided when it
+// is fitted (opened, then once more when shown); the present and the pointer
+// mapping both read it here, so the picture lies where presses land.
+struct FittedWindow {
+    SDL_Window* window;
+    Uint32 id;
+    int client_width;
+    int client_height;
+    int width;  // the client's size, or smaller: the window shows it scaled
     int height;
 };
 
-// The largest window of the client's proportions that fits room_width x
-// room_height, in the exact steps that keep it uniform: multiples of the
-// client's sides divided by their greatest common divisor (for a client of
-// 5 x 4 steps of 256 pixels, steps of 1/256). Never larger than the client, never
-// smaller than half of it, however small the room.
-WindowSize fitted_window_size(int client_width, int client_height, int room_width, int room_height);
+constexpr bool shows_scaled(const FittedWindow& shown) {
+    return shown.width != shown.client_width || shown.height != shown.client_height;
+}
 
-// The client pixel under window pixel `position` of a window `window_extent`
-// pixels across that shows `client_extent` client pixels: the floor of
-// position * client_extent / window_extent, worked in integers so that it is
-// exact. A position left of or above the window gives -1.
-int client_position(int position, int window_extent, int client_extent);
+// The window frame's thickness on each side, outside the client.
+struct Decorations {
+    int top;
+    int left;
+    int bottom;
+    int right;
+};
+
+// The window for a client of client_width x client_height wanted at `wanted`,
+// on a display whose usable area is `room`: one to one where the room less the
+// decorations holds it, left where wanted; otherwise the fitted size, moved in
+// just far enough that it lies within the room, decorations and all (to the
+// room's start when it cannot).
+SDL_Rect fitted_window_rect(SDL_Point wanted, int client_width, int client_height,
+                            const SDL_Rect& room, const Decorations& decorations);
 
 // Where to open the window for a client of client_width x client_height whose
 // outer window the program places at (x, y): the rectangle for
@@ -34,11 +49,10 @@ int client_position(int position, int window_extent, int client_extent);
 SDL_Rect opening_window_rect(int x, int y, int client_width, int client_height);
 
 // Once the window is shown and its decorations are known: fits it again to
-// its display's usable area less those decorations, resizing and moving it
-// only if that changes its size.
-void refit_shown_window(SDL_Window* window, int client_width, int client_height);
+// its display's usable area less those decorations, resizing and moving it,
+// and recording its new size, only if that changes its size.
+void refit_shown_window(FittedWindow& shown);
 
 // The event with any pointer position turned from window pixels into client
 // pixels, for a window that shows the client scaled.
-SDL_Event in_client_pixels(const SDL_Event& event, SDL_Window* window, int client_width,
-                           int client_height);
+SDL_Event in_client_pixels(const SDL_Event& event, const FittedWindow& shown);

@@ -11,8 +11,7 @@ bool installed = false;
 XErrorHandler previous_handler = nullptr;
 
 int ignore_late_wakeup(Display* display, XErrorEvent* error) {
-    if ((error->error_code == BadWindow && error->request_code == X_SendEvent) ||
-        previous_handler == nullptr) {
+    if (error->error_code == BadWindow && error->request_code == X_SendEvent) {
         return 0;
     }
     return previous_handler(display, error);

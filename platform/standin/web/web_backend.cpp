@@ -164,8 +164,8 @@ void backend_destroy_window() {
     window_open = false;
 }
 
-void backend_present(const FrameImage& image) {
-    present_to_editor(image);
+bool backend_present(const FrameImage& image) {
+    return present_to_editor(image);
 }
 
 // Input arrives only while the thread is the browser's, so waiting is a pause.

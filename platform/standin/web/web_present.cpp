@@ -61,9 +61,9 @@ bool open_editor_canvas(int width, int height) {
     return canvas_open;
 }
 
-void present_to_editor(const FrameImage& image) {
+bool present_to_editor(const FrameImage& image) {
     if (!canvas_open || !fits(image.width, image.height)) {
-        return;
+        return false;
     }
     // An image of another size lays its words out differently.
     const bool same_size = image.width == put_width && image.height == put_height;
@@ -71,6 +71,7 @@ void present_to_editor(const FrameImage& image) {
     put_width = image.width;
     put_height = image.height;
     kestrovan_put_image(rgba_words, image.width, image.height, changed ? 1 : 0);
+    return true;
 }
 
 void close_editor_canvas() {
