@@ -318,50 +318,13 @@ export async function solidPixels(page) {
   return { count, rgb: shot.rgb };
 }
 
-// A pen in Chromium (over the DevTools protocol; Firefox's WebDriver BiDi has
-// no pen), resting after each step: move(x, y) touching or hovering, down(),
-// up(), as the mouse's. Positions are CSS pixels, fractions kept.
-export function pacedPen(page) {
-  const session = page.createCDPSession();
-  let at = [0, 0];
-  let buttons = 0;
-  const step = async (type, [x, y] = at) => {
-    at = [x, y];
-    await (
-      await session
-    ).send('Input.dispatchMouseEvent', {
-      type,
-      x,
-      y,
-      button: type === 'mouseMoved' && buttons === 0 ? 'none' : 'left',
-      buttons,
-      clickCount: 1,
-      pointerType: 'pen',
-    });
-    await waitForRest(page);
-  };
-  return {
-    move: (x, y) => step('mouseMoved', [x, y]),
-    down: () => {
-      buttons = 1;
-      return step('mousePressed');
-    },
-    up: () => {
-      buttons = 0;
-      return step('mouseReleased');
-    },
-  };
-}
-
-// Fingers on the page's touch screen (open it with hasTouch), resting after
-// each step: down(x, y, finger), move(x, y, finger), up(finger). Chromium
-// takes fractional CSS positions over the DevTools protocol; Firefox's
-// WebDriver BiDi rounds them to whole ones.
-export function pacedTouch(page) {
-  const paced = async (step) => {
-    await step();
-    await waitForRest(page);
-  };
+// A finger on the page's touch screen (open it with hasTouch), or a pen, in
+// Chromium over the DevTools protocol at fractional CSS positions; a finger
+// in Firefox over WebDriver BiDi (which has no pen) at whole ones. Each step
+// waits for the editor to rest: down(x, y, finger), move(x, y, finger) and
+// up(finger), where `finger` tells the fingers on the screen apart.
+export function pacedTouch(page, { pen = false } = {}) {
+  const paced = (step) => step().then(() => waitForRest(page));
   if (engineOf(page) === 'firefox') {
     const context = page.mainFrame().browsingContext;
     const act = (finger, ...actions) =>
@@ -378,21 +341,34 @@ export function pacedTouch(page) {
     };
   }
   const session = page.createCDPSession();
+  const send = (method, event) => session.then((cdp) => cdp.send(method, event));
+  if (pen) {
+    let at = [0, 0];
+    const step = (type, buttons, [x, y] = at) =>
+      paced(() => {
+        at = [x, y];
+        const button = type === 'mouseMoved' && buttons === 0 ? 'none' : 'left';
+        const event = { type, x, y, button, buttons, clickCount: 1, pointerType: 'pen' };
+        return send('Input.dispatchMouseEvent', event);
+      });
+    return {
+      down: (x, y) => step('mouseMoved', 0, [x, y]).then(() => step('mousePressed', 1)),
+      move: (x, y) => step('mouseMoved', 1, [x, y]),
+      up: () => step('mouseReleased', 0),
+    };
+  }
   const points = new Map();
-  const send = async (type) =>
-    (await session).send('Input.dispatchTouchEvent', {
-      type,
-      touchPoints: [...points].map(([id, [x, y]]) => ({ id, x, y })),
-    });
-  const place =
-    (type) =>
-    (x, y, finger = 0) =>
-      paced(() => send(points.set(finger, [x, y]) && type));
+  const touch = (type) =>
+    paced(() =>
+      send('Input.dispatchTouchEvent', {
+        type: points.size === 0 ? 'touchEnd' : type,
+        touchPoints: [...points].map(([id, [x, y]]) => ({ id, x, y })),
+      }),
+    );
   return {
-    down: place('touchStart'),
-    move: place('touchMove'),
-    up: (finger = 0) =>
-      paced(() => send(points.delete(finger) && points.size === 0 ? 'touchEnd' : 'touchMove')),
+    down: (x, y, finger = 0) => touch(points.set(finger, [x, y]) && 'touchStart'),
+    move: (x, y, finger = 0) => touch(points.set(finger, [x, y]) && 'touchMove'),
+    up: (finger = 0) => touch(points.delete(finger) && 'touchMove'),
   };
 }
 

@@ -31,7 +31,7 @@ import fs from 'node:fs';
 import path from 'node:path';
 import { promisify } from 'node:util';
 
-import { openPage, startBrowser, waitForState } from '../../harness/browser.mjs';
+import { openPage, pacedTouch, startBrowser, waitForState } from '../../harness/browser.mjs';
 
 const [webBuild, nativeBench] = process.argv.slice(2);
 if (!webBuild || !nativeBench) {
@@ -154,23 +154,14 @@ const pointOver = (box, x, y) => [
   box.top + ((y + 0.5) * box.height) / 1024,
 ];
 
-// The page's mouse, and a finger on its touch screen over the DevTools
-// protocol, as { down(x, y), move(x, y), up() }.
+const editorBox = (page) => page.$eval('#editor', (e) => e.getBoundingClientRect().toJSON());
+
+// The page's mouse as a finger's steps are taken (pacedTouch).
 const mouseOf = (page) => ({
   down: (x, y) => page.mouse.move(x, y).then(() => page.mouse.down()),
   move: (x, y) => page.mouse.move(x, y),
   up: () => page.mouse.up(),
 });
-function fingerOf(page) {
-  const session = page.createCDPSession();
-  const touch = async (type, points) =>
-    (await session).send('Input.dispatchTouchEvent', { type, touchPoints: points });
-  return {
-    down: (x, y) => touch('touchStart', [{ x, y }]),
-    move: (x, y) => touch('touchMove', [{ x, y }]),
-    up: () => touch('touchEnd', []),
-  };
-}
 
 // Drag moves one at a time, each at a random moment after the last one was
 // shown: from each event's time stamp to the first put after the page saw it.
@@ -275,10 +266,7 @@ async function chromiumFigures() {
     await page.bringToFront();
     await sleep(SETTLE_MS);
 
-    const box = await page.evaluate(() => {
-      const r = document.getElementById('editor').getBoundingClientRect();
-      return { left: r.left, top: r.top, width: r.width, height: r.height };
-    });
+    const box = await editorBox(page);
     const latency = await measureLatency(page, box, mouseOf(page));
     const drag = await measureDrag(page, box);
     await page.close();
@@ -287,9 +275,11 @@ async function chromiumFigures() {
       hasTouch: true,
     });
     await waitForState(touched, 'running');
-    const finger = fingerOf(touched);
-    const fingerLatency = await measureLatency(touched, box, finger);
-    await finger.up();
+    const fingerLatency = await measureLatency(
+      touched,
+      await editorBox(touched),
+      pacedTouch(touched),
+    );
     await touched.close();
 
     const bench = await openPage(session.browser, `${session.url}bench/web/bench.html`);

@@ -42,7 +42,6 @@ import {
   offeredBytes,
   openPage,
   pacedMouse,
-  pacedPen,
   pacedTouch,
   runGroups,
   screenshotElement,
@@ -179,9 +178,16 @@ const groups = {
     const moved = (name, x, y) =>
       `${name}=${css(x, y).map((v, i) => Math.floor((round(v) - [box.left, box.top][i]) / scale))}`;
     const finger = pacedTouch(page);
+    const dragWith = async (pointer, strokes) => {
+      for (const [from, to] of strokes) {
+        await pointer.down(...css(...from));
+        await pointer.move(...css(...to));
+        await pointer.up();
+      }
+    };
     // 10 CSS px right of P2's square: P2. On the axis line beside B's square,
     // where a mouse would take P0: B.
-    for (const [from, to] of [
+    await dragWith(finger, [
       [
         [START.P2[0] + 10 / scale, START.P2[1] + 0.5],
         [651.1, 252],
@@ -190,11 +196,7 @@ const groups = {
         [389.5, 390.5],
         [450.3, 600.4],
       ],
-    ]) {
-      await finger.down(...css(...from));
-      await finger.move(...css(...to));
-      await finger.up();
-    }
+    ]);
     // A second finger on P1 does nothing; a lift outside ends P3's drag.
     await finger.down(...css(START.P3[0] - 2.5, START.P3[1] + 0.5));
     await finger.move(...css(720.5, 660.5));
@@ -207,8 +209,7 @@ const groups = {
     const points = [moved('P2', 651.1, 252), moved('B', 450.3, 600.4), moved('P3', 720.5, 660.5)];
     if (engine === 'chromium') {
       // A pen presses where it touches: beside P1's square, nothing; on P0's, P0.
-      const pen = pacedPen(page);
-      for (const [from, to] of [
+      await dragWith(pacedTouch(page, { pen: true }), [
         [
           [START.P1[0] + 1.5, START.P1[1]],
           [200, 800],
@@ -217,12 +218,7 @@ const groups = {
           [START.P0[0] - 2.5, START.P0[1] + 0.5],
           [300.5, 200.5],
         ],
-      ]) {
-        await pen.move(...css(...from));
-        await pen.down();
-        await pen.move(...css(...to));
-        await pen.up();
-      }
+      ]);
       points.push(moved('P0', 300.5, 200.5));
     }
     // The keys on screen, tapped and clicked; then the keyboard's Tab.

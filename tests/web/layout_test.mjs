@@ -202,19 +202,13 @@ const groups = {
 
     for (const [width, height, deviceScaleFactor, steps] of HANDHELDS) {
       const at = `at ${width}x${height}`;
-      const page = await startEditor(browser, url, {
-        width,
-        height,
-        deviceScaleFactor,
-        hasTouch: true,
-      });
+      const viewport = { width, height, deviceScaleFactor, hasTouch: true };
+      const page = await startEditor(browser, url, viewport);
       const shown = await checkInSight(page, ['#editor', '#press-tab', '#press-escape'], at);
-      const sideways = await page.evaluate(
-        () => document.documentElement.scrollWidth - window.innerWidth,
-      );
+      const wider = await page.evaluate(() => document.documentElement.scrollWidth - innerWidth);
       check(
-        sideways <= 0 && shown['#editor'].width === (FRAME_WIDTH * steps) / 256,
-        `${at} the editor is ${shown['#editor'].width} wide and the page ${sideways} px too wide`,
+        wider <= 0 && shown['#editor'].width === (FRAME_WIDTH * steps) / 256,
+        `${at} the editor is ${shown['#editor'].width} wide and the page ${wider} px too wide`,
       );
       await page.close();
     }

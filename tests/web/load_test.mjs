@@ -246,33 +246,25 @@ const groups = {
       await page.waitForFunction(() => navigator.serviceWorker.controller !== null);
       if (engine === 'chromium') {
         const cdp = await page.createCDPSession();
-        const { installabilityErrors } = await cdp.send('Page.getInstallabilityErrors');
-        check(
-          installabilityErrors.length === 0,
-          `not installable: ${JSON.stringify(installabilityErrors)}`,
-        );
+        const { installabilityErrors: errors } = await cdp.send('Page.getInstallabilityErrors');
+        check(errors.length === 0, `not installable: ${JSON.stringify(errors)}`);
       }
-      // A second build: a new page, and the worker made for it.
+      // A second build, its page and its worker. A visit has the browser look
+      // for a new worker: the test waits until the page's own fetches are
+      // answered by it (one left waiting for good shows below).
       const index = path.join(deployed, 'index.html');
-      const marked = '<meta name="build" content="second" />';
-      fs.writeFileSync(
-        index,
-        fs.readFileSync(index, 'utf8').replace('</head>', `${marked}</head>`),
-      );
+      const html = fs.readFileSync(index, 'utf8');
+      fs.writeFileSync(index, html.replace('</head>', '<meta name="build" content="2" /></head>'));
       await writeServiceWorker(deployed);
-      const second = () =>
-        page.evaluate(() => document.querySelector('meta[name="build"]') !== null);
       await page.reload();
-      // What the browser does in the background after a visit, awaited (a
-      // worker left waiting for good shows in the check below).
-      await page.evaluate(async () => {
-        const registration = await navigator.serviceWorker.getRegistration();
-        await registration.update();
-        for (let wait = 0; wait < 500 && registration.installing !== null; ++wait) {
-          await new Promise((resolve) => setTimeout(resolve, 20));
-        }
-      });
+      await page
+        .waitForFunction(
+          async () => (await (await fetch('index.html')).text()).includes('name="build"'),
+          { timeout: 10000, polling: 100 },
+        )
+        .catch(() => {});
       await page.reload();
+      const second = () => page.$$eval('meta[name="build"]', (found) => found.length === 1);
       check(await second(), 'the second visit after a new build still shows the old page');
 
       server.closeAllConnections();
