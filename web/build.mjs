@@ -119,15 +119,15 @@ const icons = [
   { src: 'icon-maskable-512.png', sizes: '512x512', type: 'image/png', purpose: 'maskable' },
 ];
 for (const { src, sizes, purpose } of icons) {
-  const side = Number(sizes.split('x')[0]);
-  const drawn = purpose === 'maskable' ? 360 : side;
-  const inset = String((side - drawn) / 2);
-  const page = ['--page-width', String(side), '--page-height', String(side)];
-  const framing = purpose === 'maskable' ? [...page, '--left', inset, '--top', inset] : [];
-  const fill = purpose === 'maskable' ? ['--background-color', '#000000'] : [];
+  const side = sizes.split('x')[0];
+  const drawn =
+    purpose === 'maskable'
+      ? ['--width', '360', '--height', '360', '--page-width', side, '--page-height', side]
+      : ['--width', side, '--height', side];
+  const inset = purpose === 'maskable' ? ['--left', '76', '--top', '76', '-b', '#000000'] : [];
   execFileSync('rsvg-convert', [
-    ...['--width', String(drawn), '--height', String(drawn), ...framing, ...fill],
-    ...['--format', 'png', '--output', path.join(siteDir, src), ICON],
+    ...[...drawn, ...inset, '--format', 'png'],
+    ...['--output', path.join(siteDir, src), ICON],
   ]);
 }
 const manifest = {

@@ -287,7 +287,7 @@ function start() {
   };
   createKestrovan({ page, locateFile })
     .then((instance) => {
-      program = body.dataset.state === 'ended' || body.dataset.state === 'failed' ? null : instance;
+      program = instance; // its keys do nothing once it has ended
     })
     .catch((error) => {
       // The program could not be loaded at all.
