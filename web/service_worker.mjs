@@ -10,8 +10,8 @@
 //   precaching costs one download of what the page has not loaded yet; the
 //   rest (index.html, the manifest, the icons) are checked against their
 //   revision.
-// - A new deploy takes over at once (skipWaiting, clientsClaim): a visit
-//   that finds it in use at the latest on the next visit after it.
+// - A new deploy takes over at once (skipWaiting, clientsClaim): the visit
+//   that finds it installs it, and the next visit runs it.
 import path from 'node:path';
 
 import { generateSW } from 'workbox-build';
@@ -25,8 +25,11 @@ export async function writeServiceWorker(siteDir) {
     globIgnores: [SERVICE_WORKER],
     swDest: path.join(siteDir, SERVICE_WORKER),
     dontCacheBustURLsMatching: /-[A-Z0-9]{8}\.\w+$/,
-    // A chunk asked for again after a failed fetch (main.js) is the same file.
-    ignoreURLParametersMatching: [/^attempt$/],
+    // No file of the site changes with its query: the start page opened from
+    // a shared or bookmarked address (?utm_source=..., /index.html?x=1) is the
+    // page, and a chunk asked for again after a failed fetch (main.js) is the
+    // same chunk.
+    ignoreURLParametersMatching: [/.*/],
     maximumFileSizeToCacheInBytes: 4 * 1024 * 1024,
     skipWaiting: true,
     clientsClaim: true,

@@ -12,8 +12,8 @@
 //                      once: the export offers object.3ds alone and says why,
 //                      and the next one all four
 //   offline            after one visit the page is installable (Chromium's
-//                      check) and, with the server gone, starts and offers all
-//                      four files; a second build deployed over the first is
+//                      check) and, with the server gone, starts at its address
+//                      with any query and offers all four files; a second build deployed over the first is
 //                      in use on the second visit after it
 import fs from 'node:fs';
 import http from 'node:http';
@@ -272,8 +272,11 @@ const groups = {
 
       server.closeAllConnections();
       await new Promise((resolve) => server.close(resolve));
-      await page.reload();
-      await waitForState(page, 'running');
+      // A shared or bookmarked address may carry a query of any kind.
+      for (const address of ['index.html?x=1', '?utm_source=share']) {
+        await page.goto(new URL(address, url).href);
+        await waitForState(page, 'running');
+      }
       await page.keyboard.press('Tab');
       await checkExports(page, 1);
       const offered = await page.$$eval('#offers a:not([hidden])', (links) => links.length);
