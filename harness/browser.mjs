@@ -491,6 +491,18 @@ export async function checkFrame(page, frame, { scale = 1, what = 'the frame' } 
   check(mismatch === null, `the editor does not show ${what}: ${mismatch}`);
 }
 
+// Checks that the page's points (window.kestrovan.points) are the start
+// scene's but for `moved` ({ P2: [x, y], ... }); `hidden` names those whose
+// square shows nowhere.
+export async function checkPoints(page, moved = {}, hidden = []) {
+  await waitForRest(page);
+  const want = Object.entries({ ...START, ...moved }).map(([name, [x, y]]) =>
+    JSON.stringify({ x, y, hidden: hidden.includes(name) }),
+  );
+  const got = (await page.evaluate(() => window.kestrovan.points)).map((p) => JSON.stringify(p));
+  check(got.join() === want.join(), `the page's points are ${got}, not ${want}`);
+}
+
 // Waits until `count` exports have been offered and the editor rests, and
 // checks that the count is exactly `count`: an extra export fails.
 export async function checkExports(page, count, timeout = 10000) {

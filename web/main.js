@@ -6,13 +6,15 @@
 // ended, failed), data-exit-code once the program has ended, data-exports;
 // each offered link's data-export names the export it holds;
 // window.kestrovan.presents counts the frames presented since the page loaded,
-// and window.kestrovan.resting is true while the editor rests with nothing
-// left to handle (every message it got has been handled and presented).
+// window.kestrovan.resting is true while the editor rests with nothing left
+// to handle (every message it got has been handled and presented), and
+// window.kestrovan.points holds the six points where the program has them.
 import createKestrovan from './kestrovan.js';
 import './fit.js';
 import './focus.js';
 import { fingerPress } from './finger_press.js';
 import { FORMATS, SOLID_FILE_NAMES, SOLID_FORMATS } from './formats.js';
+import { START_POINTS, readScenePoints } from './scene_points.js';
 // The wasm's name in the built site, which changes with its contents.
 import wasmFile from './kestrovan.wasm';
 import manifoldWasm from 'manifold-3d/manifold.wasm';
@@ -135,6 +137,9 @@ function loadGeometryLibrary() {
 let exports = 0;
 let presents = 0;
 let resting = false;
+// The six points, P0, P1, P2, P3, A, B, as { x, y, hidden }, read from each
+// frame the program presents.
+let scenePoints = START_POINTS;
 // Read every frame, so properties, not DOM attributes: setting one would
 // make the browser restyle the page on every present.
 window.kestrovan = Object.freeze({
@@ -144,7 +149,29 @@ window.kestrovan = Object.freeze({
   get resting() {
     return resting;
   },
+  get points() {
+    return scenePoints.map((point) => ({ ...point }));
+  },
 });
+
+// Where the pointer last was over the editor, in canvas pixels: where a drag
+// may have just put a point, which settles one at the editor's edge (its
+// square is drawn clamped inside).
+let pointerAt = null;
+for (const type of ['pointerdown', 'pointermove']) {
+  editor.addEventListener(type, (event) => {
+    const box = editor.getBoundingClientRect();
+    pointerAt = {
+      x: Math.floor(((event.clientX - box.left) * editor.width) / box.width),
+      y: Math.floor(((event.clientY - box.top) * editor.height) / box.height),
+    };
+  });
+}
+function readPoints(words) {
+  if (words !== null) {
+    scenePoints = readScenePoints(words, scenePoints, pointerAt === null ? [] : [pointerAt]);
+  }
+}
 
 // Replaces what `slot` offers with `bytes`, named `name`, or withdraws it
 // (null), freeing the address of the file it offered before.
@@ -242,6 +269,7 @@ function setRunning(running) {
 
 function start() {
   body.dataset.state = 'loading';
+  scenePoints = START_POINTS;
   delete body.dataset.exitCode;
   message.textContent = '';
   ended.textContent = '';
@@ -266,8 +294,9 @@ function start() {
     exported(name, bytes) {
       offerExport(name, bytes);
     },
-    presented() {
+    presented(words) {
       presents += 1;
+      readPoints(words);
     },
     resting(on) {
       resting = on;

@@ -6,7 +6,8 @@
 //
 // Groups (each in a fresh browser context of each engine):
 //   editor_frames        the editor shows the natively composed frame exactly,
-//                        initially and after dragging P2 and B; the P2 drag
+//                        initially and after dragging P2 and B, and the page
+//                        knows where each point is, hidden or at an edge; the P2 drag
 //                        again at device scale 2, at actual size in a window
 //                        too small for it, with the page scrolled
 //   export_offer         Tab offers exactly the native export; a held Tab
@@ -33,6 +34,7 @@ import {
   START,
   check,
   checkExports,
+  checkPoints,
   checkFrame,
   checkNoProblems,
   compareFrame,
@@ -65,6 +67,11 @@ const groups = {
     await checkFrame(page, await nativeFrame(frameCheck, work, ['P2=650,250', 'B=450,600']), {
       what: 'the scene with P2 and B dragged',
     });
+    await checkPoints(page, { P2: [650, 250], B: [450, 600] });
+    // Under A's square, at the edge: where the mouse put them.
+    await drag(page, START.P0, START.A);
+    await drag(page, [650, 250], [1279, 2]);
+    await checkPoints(page, { P0: START.A, P2: [1279, 2], B: [450, 600] }, ['P0']);
     checkNoProblems(page);
 
     // Two device pixels a canvas pixel, the editor at actual size in a window

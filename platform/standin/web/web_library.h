@@ -1,6 +1,8 @@
 // The calls into web_library.js, the back end's JavaScript.
 #pragma once
 
+#include <cstdint>
+
 extern "C" {
 
 // The page's hooks (Module.page).
@@ -14,8 +16,11 @@ void kestrovan_page_exported(const char* file_name);
 // everything else of this opening, in Module.editor), else 0.
 int kestrovan_open_canvas(int width, int height);
 // Puts the picture on the canvas unless `changed` is 0 and the canvas
-// already shows it; tells the page of the present either way.
-void kestrovan_put_image(const void* rgba, int width, int height, int changed);
+// already shows it, and hands the page the program's own words (null when
+// their rows are not `width` words apart). 0 when the canvas can show
+// nothing (its context lost), else 1.
+int kestrovan_put_image(const void* rgba, const std::uint32_t* words, int width, int height,
+                        int changed);
 // Removes every listener of the opening.
 void kestrovan_close_canvas();
 

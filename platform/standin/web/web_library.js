@@ -10,7 +10,10 @@
 //   .message(text)          a message box
 //   .exported(name, bytes)  a file the program wrote is complete: its name and
 //                           a copy of its bytes
-//   .presented()            a frame has been presented
+//   .presented(words)       a frame has been shown: the 32-bit words the
+//                           program presented (rows of the canvas's width,
+//                           top-down), a view valid only during the call, or
+//                           null when they are not laid out so
 //   .resting(on)            the editor rests with nothing left to handle (true),
 //                           or something has ended the rest (false)
 //   .ended(code)            the program has ended with this exit code
@@ -99,14 +102,21 @@ mergeInto(LibraryManager.library, {
   // The RGBA bytes stay in wasm memory; ImageData only views them. An
   // unchanged picture is already on the canvas and is not put again. The page
   // hears of every present, so it can count frames however they are shown.
-  kestrovan_put_image: function (rgba, width, height, changed) {
+  // A lost context draws nothing: that present fails, and the picture is put
+  // again once the context is back.
+  kestrovan_put_image: function (rgba, words, width, height, changed) {
     const editor = Module.editor;
+    if (editor.context.isContextLost && editor.context.isContextLost()) {
+      editor.blank = true;
+      return 0;
+    }
     if (changed || editor.blank) {
       const bytes = new Uint8ClampedArray(HEAPU8.buffer, rgba, width * height * 4);
       editor.context.putImageData(new ImageData(bytes, width, height), 0, 0);
       editor.blank = false;
     }
-    Module.page.presented();
+    Module.page.presented(words ? new Uint32Array(HEAPU32.buffer, words, width * height) : null);
+    return 1;
   },
   kestrovan_close_canvas: function () {
     if (Module.editor) {
