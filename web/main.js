@@ -14,7 +14,8 @@ import './fit.js';
 import './focus.js';
 import { fingerPress } from './finger_press.js';
 import { FORMATS, SOLID_FILE_NAMES, SOLID_FORMATS } from './formats.js';
-import { START_POINTS, readScenePoints } from './scene_points.js';
+import { createPointFields } from './point_fields.js';
+import { START_POINTS, readScenePoints, visiblePixel } from './scene_points.js';
 // The wasm's name in the built site, which changes with its contents.
 import wasmFile from './kestrovan.wasm';
 import manifoldWasm from 'manifold-3d/manifold.wasm';
@@ -25,6 +26,8 @@ const message = document.getElementById('message');
 const ended = document.getElementById('ended');
 const restart = document.getElementById('restart');
 const solidNote = document.getElementById('solid-note');
+const announcer = document.getElementById('announce');
+const previewCanvas = document.getElementById('preview');
 const keyButtons = { Tab: 'press-tab', Escape: 'press-escape' };
 
 // The program finds its wasm beside this script, under its name in the site.
@@ -167,10 +170,36 @@ for (const type of ['pointerdown', 'pointermove']) {
     };
   });
 }
+// Where a press picks each point: a pixel of its square that shows it.
+let grips = [];
 function readPoints(words) {
   if (words !== null) {
     scenePoints = readScenePoints(words, scenePoints, pointerAt === null ? [] : [pointerAt]);
+    grips = scenePoints.map((point, k) => visiblePixel(words, point, k));
+    pointFields.show(scenePoints);
   }
+}
+
+// Moves point k to (x, y) as the mouse would: a press on its square, a move
+// there, a release. False when nothing was sent (the point hidden, the
+// editor not running, or a pointer holding it).
+function movePoint(k, x, y) {
+  const grip = grips[k];
+  if (program?.mouse === undefined || grip === null || !program.mouse('press', ...grip)) {
+    return false;
+  }
+  program.mouse('move', x, y);
+  program.mouse('release', x, y);
+  pointerAt = { x, y };
+  return true;
+}
+const pointFields = createPointFields(document.getElementById('points'), editor, movePoint);
+pointFields.show(scenePoints);
+
+// Says once, politely, what changed: the solid made, the end. Moves are not
+// said: the fields carry them.
+function announce(text) {
+  announcer.textContent = text;
 }
 
 // Replaces what `slot` offers with `bytes`, named `name`, or withdraws it
@@ -220,6 +249,17 @@ function offer(name, bytes, made) {
     made.files === null
       ? (made.reason ?? NO_SOLID)
       : `The solid is ${millimetres(made.height)} tall and ${millimetres(made.width)} wide.`;
+  previewCanvas.setAttribute(
+    'aria-label',
+    made.files === null
+      ? 'No solid'
+      : `The solid, ${millimetres(made.height)} tall and ${millimetres(made.width)} wide`,
+  );
+  announce(
+    made.files === null
+      ? `Export ${exports}: ${name} offered alone. ${solidNote.textContent}`
+      : `Export ${exports}: the solid made, ${name} and ${SOLID_FILE_NAMES} offered. ${solidNote.textContent}`,
+  );
   body.dataset.exports = String(exports);
   preview.then((view) => view?.show(made.geometry ?? null));
 }
@@ -259,17 +299,21 @@ function registerWorker() {
   }
 }
 
-// The program while it runs (its Module), for the keys on screen.
+// The program while it runs (its Module), for the keys on screen and the
+// points' fields; dropped when it ends, so an ended program is not kept.
 let program = null;
 function setRunning(running) {
   for (const id of Object.values(keyButtons)) {
     document.getElementById(id).disabled = !running;
   }
+  pointFields.enable(running);
 }
 
 function start() {
   body.dataset.state = 'loading';
   scenePoints = START_POINTS;
+  pointFields.show(scenePoints);
+  announce('');
   delete body.dataset.exitCode;
   message.textContent = '';
   ended.textContent = '';
@@ -310,21 +354,23 @@ function start() {
       body.dataset.exitCode = String(code);
       body.dataset.state = code === 0 ? 'ended' : 'failed';
       ended.textContent = `The editor has ended (exit code ${code}).`;
+      announce(`${message.textContent} ${ended.textContent}`.trim());
       restart.hidden = false;
       loadSolidTools();
     },
   };
-  createKestrovan({ page, locateFile })
-    .then((instance) => {
-      program = instance; // its keys do nothing once it has ended
-    })
-    .catch((error) => {
-      // The program could not be loaded at all.
-      message.textContent = `The editor could not be loaded: ${error.message ?? error}`;
-      body.dataset.state = 'failed';
-      restart.hidden = false;
-      loadSolidTools();
-    });
+  // The object given is the program's Module itself, from the start: the
+  // ready promise settles only after a start that fails has ended.
+  program = { page, locateFile };
+  createKestrovan(program).catch((error) => {
+    // The program could not be loaded at all.
+    program = null;
+    message.textContent = `The editor could not be loaded: ${error.message ?? error}`;
+    announce(message.textContent);
+    body.dataset.state = 'failed';
+    restart.hidden = false;
+    loadSolidTools();
+  });
 }
 
 // The keys on screen act as the keyboard's. Pressing one never takes the

@@ -28,10 +28,16 @@
 //   .listening              an AbortController whose signal every listener of
 //                           this opening takes: closing removes them all, so
 //                           nothing on the page keeps an ended program alive
-//   .lastPointer            the type of the last pointer event on the canvas
+//   .mouseHeld              the mouse is the pointer that holds the editor
+//   .othersHold             a pointer other than the one of the event in
+//                           hand holds the editor: that event is not delivered
 //   .wake                   ends the pause's rest; null while not resting
-// Module.pressKey(name)   while the window is open: presses and releases a key
-//                         on screen, 'Tab' or 'Escape', as the keyboard would
+// Module.pressKey(name)   presses and releases a key on screen, 'Tab' or
+//                         'Escape', as the keyboard would
+// Module.mouse(action, x, y)  the mouse's 'press', 'move' or 'release' at
+//                         canvas pixel (x, y), for the page's own controls;
+//                         false, delivering nothing, while a pointer holds the
+//                         editor
 // The program's kestrovan_pointer and kestrovan_press_key (web_backend.cpp) are
 // exported for the calls here.
 mergeInto(LibraryManager.library, {
@@ -80,7 +86,8 @@ mergeInto(LibraryManager.library, {
       context: context,
       blank: true,
       listening: new AbortController(),
-      lastPointer: 'mouse',
+      mouseHeld: false,
+      othersHold: false,
       wake: null,
     };
     canvas.addEventListener(
@@ -93,7 +100,7 @@ mergeInto(LibraryManager.library, {
     Module.editor = editor;
     const keys = { Tab: 9, Escape: 27 };
     Module.pressKey = function (name) {
-      if (Module.editor === editor && keys[name]) {
+      if (keys[name]) {
         _kestrovan_press_key(keys[name]);
       }
     };
@@ -123,7 +130,6 @@ mergeInto(LibraryManager.library, {
       Module.editor.listening.abort();
     }
     Module.editor = null;
-    Module.pressKey = function () {};
   },
 
   // ---- The frame loop's pause -------------------------------------------------
@@ -212,26 +218,39 @@ mergeInto(LibraryManager.library, {
       canvas.focus({ preventScroll: true });
     }
   },
-  // The mouse events a browser makes up from touch and pen are not the mouse.
-  kestrovan_from_mouse: function () {
-    return Module.editor && Module.editor.lastPointer === 'mouse' ? 1 : 0;
+  // Whether the mouse event in hand is the mouse's own (a browser makes some
+  // up from touch and pen) and no other pointer holds the editor.
+  kestrovan_mouse_wanted: function () {
+    return Module.editor && !Module.editor.othersHold ? 1 : 0;
   },
-  // Touch and pen become the mouse's press, moves and release, one pointer at
-  // a time: a press (a finger's where the page says), moves from the
-  // pointer's own fractional position while over the canvas, and the release
-  // when it lifts or is cancelled, wherever that is, at the last position
-  // inside (touch has no hover that could carry a drag on). A pen's moves
-  // without a press are delivered as the mouse's are.
-  // `press`, `move` and `release` are what kestrovan_pointer is told each time.
-  kestrovan_take_touch_and_pen__deps: ['$editorPixel'],
-  kestrovan_take_touch_and_pen: function (width, height, press, move, release) {
+  // Touch and pen become the mouse's press, moves and release: a press (a
+  // finger's where the page says), moves from the pointer's own fractional
+  // position while over the canvas, and the release when it lifts or is
+  // cancelled, wherever that is, at the last position inside (touch has no
+  // hover that could carry a drag on). A pen's moves without a press are
+  // delivered as the mouse's are. One pointer at a time, the mouse included:
+  // whichever pressed first holds the editor until it is lifted, and no other
+  // pointer's press, moves or release reach the program meanwhile.
+  // kestrovan_pointer is told 0 for a press, 1 for a move, 2 for a release.
+  kestrovan_take_pointers__deps: ['$editorPixel'],
+  kestrovan_take_pointers: function (width, height) {
     const editor = Module.editor;
     const canvas = editor.canvas;
     const options = { signal: editor.listening.signal };
-    let held = null; // the pointer that is down: its id and last position inside
-    const noted = function (event) {
-      editor.lastPointer = event.pointerType;
-      return event.pointerType !== 'mouse';
+    const PRESS = 0;
+    const MOVE = 1;
+    const RELEASE = 2;
+    let held = null; // the touch or pen that is down: its id and last position inside
+    // Whether another pointer holds the editor, noted for the mouse events
+    // that follow this one (the mouse's own come through the program's
+    // callbacks, which ask kestrovan_mouse_wanted).
+    const othersHold = function (event) {
+      const other =
+        event.pointerType === 'mouse'
+          ? held !== null
+          : editor.mouseHeld || (held !== null && held.id !== event.pointerId);
+      editor.othersHold = event.pointerType !== 'mouse' || other;
+      return other;
     };
     const fingerPress = function (event, at) {
       const box = canvas.getBoundingClientRect();
@@ -249,14 +268,16 @@ mergeInto(LibraryManager.library, {
     canvas.addEventListener(
       'pointerdown',
       function (event) {
-        if (!noted(event)) {
+        const other = othersHold(event);
+        if (event.pointerType === 'mouse') {
+          editor.mouseHeld = !other && event.button === 0;
           return;
         }
         // No mouse events are made up from it: their implicit capture would
         // deliver a release as if it had happened inside.
         event.preventDefault();
         const at = editorPixel(canvas, event.clientX, event.clientY, width, height);
-        if (held !== null || event.button !== 0 || at < 0) {
+        if (other || held !== null || event.button !== 0 || at < 0) {
           return;
         }
         held = {
@@ -269,38 +290,61 @@ mergeInto(LibraryManager.library, {
           // Lifted already: its release comes all the same.
         }
         canvas.focus({ preventScroll: true });
-        _kestrovan_pointer(press, held.at);
+        _kestrovan_pointer(PRESS, held.at);
       },
       options,
     );
     canvas.addEventListener(
       'pointermove',
       function (event) {
-        if (!noted(event)) {
+        const other = othersHold(event);
+        if (event.pointerType === 'mouse') {
           return;
         }
         const own = held !== null ? held.id === event.pointerId : event.pointerType === 'pen';
         const at = editorPixel(canvas, event.clientX, event.clientY, width, height);
-        if (!own || at < 0) {
+        if (other || !own || at < 0) {
           return;
         }
         if (held !== null) {
           held.at = at;
         }
-        _kestrovan_pointer(move, at);
+        _kestrovan_pointer(MOVE, at);
       },
       options,
     );
     const lifted = function (event) {
-      noted(event);
+      othersHold(event);
+      if (event.pointerType === 'mouse') {
+        return;
+      }
       if (held !== null && held.id === event.pointerId) {
         const at = held.at;
         held = null;
-        _kestrovan_pointer(release, at);
+        _kestrovan_pointer(RELEASE, at);
       }
     };
     ['pointerup', 'pointercancel', 'lostpointercapture'].forEach(function (type) {
       canvas.addEventListener(type, lifted, options);
     });
+    // The mouse's button comes up anywhere: it no longer holds the editor
+    // (the program's drag goes on until a release inside, as on Windows).
+    window.addEventListener(
+      'pointerup',
+      function (event) {
+        if (event.pointerType === 'mouse') {
+          editor.mouseHeld = false;
+        }
+      },
+      options,
+    );
+    const actions = { press: PRESS, move: MOVE, release: RELEASE };
+    Module.mouse = function (action, x, y) {
+      if (held !== null || editor.mouseHeld) {
+        return false;
+      }
+      _kestrovan_pointer(actions[action], x | (y << 16));
+      return true;
+    };
   },
 });
