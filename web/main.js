@@ -182,8 +182,16 @@ function readPoints(words) {
 
 // Moves point k to (x, y) as the mouse would: a press on its square, a move
 // there, a release. False when nothing was sent (the point hidden, the
-// editor not running, or a pointer holding it).
+// editor not running, or a pointer holding it). A move asked for while one
+// is on its way waits until the program has handled it and rests: only then
+// does the picture show where the square is.
+let moving = false;
+let nextMove = null;
 function movePoint(k, x, y) {
+  if (moving) {
+    nextMove = [k, x, y];
+    return true;
+  }
   const grip = grips[k];
   if (program?.mouse === undefined || grip === null || !program.mouse('press', ...grip)) {
     return false;
@@ -191,7 +199,16 @@ function movePoint(k, x, y) {
   program.mouse('move', x, y);
   program.mouse('release', x, y);
   pointerAt = { x, y };
+  moving = true;
   return true;
+}
+function moveHandled() {
+  moving = false;
+  const next = nextMove;
+  nextMove = null;
+  if (next === null || !movePoint(...next)) {
+    pointFields.settled();
+  }
 }
 const pointFields = createPointFields(document.getElementById('points'), editor, movePoint);
 pointFields.show(scenePoints);
@@ -312,6 +329,9 @@ function setRunning(running) {
 function start() {
   body.dataset.state = 'loading';
   scenePoints = START_POINTS;
+  moving = false;
+  nextMove = null;
+  pointFields.settled();
   pointFields.show(scenePoints);
   announce('');
   delete body.dataset.exitCode;
@@ -344,6 +364,10 @@ function start() {
     },
     resting(on) {
       resting = on;
+      if (on && moving) {
+        // Once the program is off the stack.
+        queueMicrotask(moveHandled);
+      }
     },
     fingerPress(x, y) {
       return fingerPress(editor, x, y);

@@ -26,6 +26,9 @@ const LIMITS = { x: FRAME_WIDTH - 1, y: FRAME_HEIGHT - 1 };
 export function createPointFields(panel, editor, moveTo) {
   let points = [];
   let placing = null; // the point whose Place is on
+  // Where the keys last sent each point, until the program has handled it:
+  // the next key steps from there.
+  let aims = [];
 
   const groups = NAMES.map((name, k) => {
     const group = document.createElement('fieldset');
@@ -73,15 +76,15 @@ export function createPointFields(panel, editor, moveTo) {
 
   // Moves point k along `axis` to `value` (clamped); a hidden point stays.
   function set(k, axis, value) {
-    const point = points[k];
+    const point = aims[k] ?? points[k];
     groups[k].edited[axis] = false;
     if (point === undefined || point.hidden || !Number.isFinite(value)) {
       show(points);
       return;
     }
     const to = { x: point.x, y: point.y, [axis]: clamp(value, axis) };
-    if (to.x !== point.x || to.y !== point.y) {
-      moveTo(k, to.x, to.y);
+    if ((to.x !== point.x || to.y !== point.y) && moveTo(k, to.x, to.y)) {
+      aims[k] = { ...to, hidden: false };
     }
     show(points);
   }
@@ -91,7 +94,7 @@ export function createPointFields(panel, editor, moveTo) {
       input.addEventListener('keydown', (event) => {
         if (event.key in STEPS) {
           event.preventDefault();
-          set(k, axis, points[k]?.[axis] + STEPS[event.key]);
+          set(k, axis, (aims[k] ?? points[k])?.[axis] + STEPS[event.key]);
         } else if (event.key === 'Enter') {
           event.preventDefault();
           set(k, axis, input.valueAsNumber);
@@ -129,6 +132,7 @@ export function createPointFields(panel, editor, moveTo) {
       const x = Math.floor(((event.clientX - box.left) * editor.width) / box.width);
       const y = Math.floor(((event.clientY - box.top) * editor.height) / box.height);
       if (points[placing] && !points[placing].hidden && moveTo(placing, x, y)) {
+        aims[placing] = { x, y, hidden: false };
         setPlacing(null);
       }
     },
@@ -161,5 +165,10 @@ export function createPointFields(panel, editor, moveTo) {
     }
   }
 
-  return { show, enable };
+  // Every move sent has been handled: the points shown are where they went.
+  function settled() {
+    aims = [];
+  }
+
+  return { show, enable, settled };
 }
