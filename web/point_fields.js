@@ -31,7 +31,8 @@ export function createPointFields(panel, editor, moveTo) {
   let aims = [];
 
   const groups = NAMES.map((name, k) => {
-    const group = document.createElement('fieldset');
+    // Enabled while the editor runs.
+    const group = Object.assign(document.createElement('fieldset'), { disabled: true });
     const legend = Object.assign(document.createElement('legend'), { textContent: name });
     const hiddenNote = Object.assign(document.createElement('span'), {
       id: `point-${k}-hidden`,

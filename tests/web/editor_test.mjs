@@ -299,8 +299,9 @@ const groups = {
     await page.keyboard.press('Tab');
     await page.keyboard.type('250');
     await page.keyboard.press('Tab');
+    await page.focus('#editor');
     await back('Place Axis end 2');
-    await page.keyboard.press('Space');
+    await page.keyboard.press('Enter');
     const mouse = pacedMouse(page);
     await mouse.move(...(await viewportPoint(page, 450, 600)));
     await mouse.down();
