@@ -109,7 +109,7 @@ const groups = {
   async export_offer({ browser, url, work, frameCheck }) {
     const page = await startEditor(browser, url);
     check(
-      await page.evaluate(() => document.getElementById('download').hidden),
+      await page.evaluate(() => !document.getElementById('download').checkVisibility()),
       'a file is offered before any export',
     );
     await drag(page, START.P2, [650, 250]);
