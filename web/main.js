@@ -159,15 +159,17 @@ window.kestrovan = Object.freeze({
 
 // Where the pointer last was over the editor, in canvas pixels: where a drag
 // may have just put a point, which settles one at the editor's edge (its
-// square is drawn clamped inside).
+// square is drawn clamped inside) or just hidden. Only positions inside are
+// delivered to the program.
 let pointerAt = null;
 for (const type of ['pointerdown', 'pointermove']) {
   editor.addEventListener(type, (event) => {
     const box = editor.getBoundingClientRect();
-    pointerAt = {
-      x: Math.floor(((event.clientX - box.left) * editor.width) / box.width),
-      y: Math.floor(((event.clientY - box.top) * editor.height) / box.height),
-    };
+    const x = Math.floor(((event.clientX - box.left) * editor.width) / box.width);
+    const y = Math.floor(((event.clientY - box.top) * editor.height) / box.height);
+    if (x >= 0 && x < editor.width && y >= 0 && y < editor.height) {
+      pointerAt = { x, y };
+    }
   });
 }
 // Where a press picks each point: a pixel of its square that shows it.

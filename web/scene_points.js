@@ -150,11 +150,10 @@ export function readScenePoints(frameWords, previous = START_POINTS, hints = [])
   return previous.map((point, k) => {
     const b = found[k];
     if (b === null) {
-      // Just hidden: the move that hid it put it where a hint says, if one
-      // is wholly covered there.
-      const moved = point.hidden
-        ? undefined
-        : hints.find((h) => fits(words, k, drawnX(h.x), drawnY(h.y)));
+      // Just hidden: covered where it was, or put where a hint says by the
+      // move that hid it, if its square is wholly covered there.
+      const covered = (at) => fits(words, k, drawnX(at.x), drawnY(at.y));
+      const moved = point.hidden || covered(point) ? undefined : hints.find(covered);
       return { x: (moved ?? point).x, y: (moved ?? point).y, hidden: true };
     }
     const guesses = [...hints, point];
