@@ -385,8 +385,10 @@ function start() {
       loadSolidTools();
     },
   };
-  // The object given is the program's Module itself, from the start: the
-  // ready promise settles only after a start that fails has ended.
+  // The object given becomes the program's Module, so it is the program from
+  // the start. (Its ready promise's callbacks run only after the program's
+  // first turn, in which a failed start has already ended: taking the
+  // program from there would keep a dead one.)
   program = { page, locateFile };
   createKestrovan(program).catch((error) => {
     // The program could not be loaded at all.

@@ -29,8 +29,9 @@
 //                           this opening takes: closing removes them all, so
 //                           nothing on the page keeps an ended program alive
 //   .mouseHeld              the mouse is the pointer that holds the editor
-//   .othersHold             a pointer other than the one of the event in
-//                           hand holds the editor: that event is not delivered
+//   .othersHold             the mouse events in hand are not the mouse's to
+//                           deliver: made up from touch or pen, or another
+//                           pointer holds the editor
 //   .wake                   ends the pause's rest; null while not resting
 // Module.pressKey(name)   presses and releases a key on screen, 'Tab' or
 //                         'Escape', as the keyboard would
