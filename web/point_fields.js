@@ -140,12 +140,13 @@ export function createPointFields(panel, editor, moveTo) {
     { capture: true },
   );
 
-  // Shows `next`, the points where the program has them; a field being typed
-  // in keeps what is typed until it is entered or left.
+  // Shows `next`, the points where the program has them (a point on its way
+  // where it is going); a field being typed in keeps what is typed until it
+  // is entered or left.
   function show(next) {
     points = next;
     groups.forEach(({ fields, hiddenNote, edited }, k) => {
-      const point = points[k];
+      const point = aims[k] ?? points[k];
       for (const axis of ['x', 'y']) {
         if (!edited[axis] && fields[axis].value !== String(point[axis])) {
           fields[axis].value = String(point[axis]);
@@ -169,6 +170,7 @@ export function createPointFields(panel, editor, moveTo) {
   // Every move sent has been handled: the points shown are where they went.
   function settled() {
     aims = [];
+    show(points);
   }
 
   return { show, enable, settled };
