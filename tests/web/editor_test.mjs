@@ -449,8 +449,8 @@ const groups = {
       (await page.evaluate(() => document.body.dataset.exports)) === '0',
       'Tab exported after the end',
     );
-    const shown = await page.evaluate(() => window.kestrovan.presents);
-    check(shown === presents, `${shown - presents} frames more than Escape's two`);
+    const presented = await page.evaluate(() => window.kestrovan.presents);
+    check(presented === presents, `${presented - presents} frames more than Escape's two`);
     await page.click('#restart');
     await waitForState(page, 'running');
     check(
