@@ -248,7 +248,7 @@ const NO_SOLID =
   'The profile encloses no area with the axis, so there is no solid: ' +
   `${SOLID_FILE_NAMES} are not offered.`;
 
-const millimetres = (length) => `${length.toFixed(length < 1 ? 3 : 1)}\u00a0mm`;
+const millimetres = (length, space = '\u00a0') => `${length.toFixed(length < 1 ? 3 : 1)}${space}mm`;
 
 // Offers exactly these bytes under the program's name for them (object.3ds)
 // and beside them the solid that `made` holds (solid_files.js), or says why
@@ -268,11 +268,12 @@ function offer(name, bytes, made) {
     made.files === null
       ? (made.reason ?? NO_SOLID)
       : `The solid is ${millimetres(made.height)} tall and ${millimetres(made.width)} wide.`;
+  // Named for what it shows, with plain spaces (a name is heard, not wrapped).
   previewCanvas.setAttribute(
     'aria-label',
     made.files === null
       ? 'No solid'
-      : `The solid, ${millimetres(made.height)} tall and ${millimetres(made.width)} wide`,
+      : `The solid, ${millimetres(made.height, ' ')} tall and ${millimetres(made.width, ' ')} wide`,
   );
   announce(
     made.files === null
