@@ -313,7 +313,7 @@ const groups = {
     await page.keyboard.press('Tab');
     await checkExports(page, 1);
     const expected = await nativeExport(frameCheck, work, scene);
-    check((await offeredBytes(page)).equals(expected), 'the export differs from the mouse`s');
+    check((await offeredBytes(page)).equals(expected), "the export differs from the mouse's");
     await waitForSolid(page, 1);
     await leave(['download', 'download-obj']);
     // The 3D view turns by keys and is named for what it shows.
