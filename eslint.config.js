@@ -49,6 +49,7 @@ export default [
         Asyncify: 'readonly',
         FS: 'readonly',
         HEAPU8: 'readonly',
+        HEAPU32: 'readonly',
         UTF8ToString: 'readonly',
         callUserCallback: 'readonly',
         // Ours: a library function of this file, and the program's exports.

@@ -318,12 +318,34 @@ export async function solidPixels(page) {
   return { count, rgb: shot.rgb };
 }
 
-// A finger on the page's touch screen (open it with hasTouch), or a pen, in
-// Chromium over the DevTools protocol at fractional CSS positions; a finger
-// in Firefox over WebDriver BiDi (which has no pen) at whole ones. Each step
-// waits for the editor to rest: down(x, y, finger), move(x, y, finger) and
-// up(finger), where `finger` tells the fingers on the screen apart.
-export function pacedTouch(page, { pen = false } = {}) {
+// A pen in Chromium over the DevTools protocol (Firefox's WebDriver BiDi has
+// none), at fractional CSS positions. Each step waits for the editor to rest:
+// down(x, y), move(x, y) and up().
+export function pacedPen(page) {
+  const session = page.createCDPSession();
+  let at = [0, 0];
+  const step = (type, buttons, [x, y] = at) =>
+    session
+      .then((cdp) => {
+        at = [x, y];
+        const button = type === 'mouseMoved' && buttons === 0 ? 'none' : 'left';
+        const event = { type, x, y, button, buttons, clickCount: 1, pointerType: 'pen' };
+        return cdp.send('Input.dispatchMouseEvent', event);
+      })
+      .then(() => waitForRest(page));
+  return {
+    down: (x, y) => step('mouseMoved', 0, [x, y]).then(() => step('mousePressed', 1)),
+    move: (x, y) => step('mouseMoved', 1, [x, y]),
+    up: () => step('mouseReleased', 0),
+  };
+}
+
+// A finger on the page's touch screen (open it with hasTouch): in Chromium
+// over the DevTools protocol at fractional CSS positions, in Firefox over
+// WebDriver BiDi at whole ones. Each step waits for the editor to rest:
+// down(x, y, finger), move(x, y, finger) and up(finger), where `finger`
+// tells the fingers on the screen apart.
+export function pacedTouch(page) {
   const paced = (step) => step().then(() => waitForRest(page));
   if (engineOf(page) === 'firefox') {
     const context = page.mainFrame().browsingContext;
@@ -342,21 +364,6 @@ export function pacedTouch(page, { pen = false } = {}) {
   }
   const session = page.createCDPSession();
   const send = (method, event) => session.then((cdp) => cdp.send(method, event));
-  if (pen) {
-    let at = [0, 0];
-    const step = (type, buttons, [x, y] = at) =>
-      paced(() => {
-        at = [x, y];
-        const button = type === 'mouseMoved' && buttons === 0 ? 'none' : 'left';
-        const event = { type, x, y, button, buttons, clickCount: 1, pointerType: 'pen' };
-        return send('Input.dispatchMouseEvent', event);
-      });
-    return {
-      down: (x, y) => step('mouseMoved', 0, [x, y]).then(() => step('mousePressed', 1)),
-      move: (x, y) => step('mouseMoved', 1, [x, y]),
-      up: () => step('mouseReleased', 0),
-    };
-  }
   const points = new Map();
   const touch = (type) =>
     paced(() =>
@@ -489,6 +496,44 @@ export async function checkFrame(page, frame, { scale = 1, what = 'the frame' } 
   await waitForRest(page);
   const mismatch = compareFrame(await screenshotElement(page, '#editor'), frame, scale);
   check(mismatch === null, `the editor does not show ${what}: ${mismatch}`);
+}
+
+// Checks that the page's points (window.kestrovan.points) are the start
+// scene's but for `moved` ({ P2: [x, y], ... }); `hidden` names those whose
+// square shows nowhere.
+export async function checkPoints(page, moved = {}, hidden = []) {
+  await waitForRest(page);
+  const want = Object.entries({ ...START, ...moved }).map(([name, [x, y]]) =>
+    JSON.stringify({ x, y, hidden: hidden.includes(name) }),
+  );
+  const got = (await page.evaluate(() => window.kestrovan.points)).map((p) => JSON.stringify(p));
+  check(got.join() === want.join(), `the page's points are ${got}, not ${want}`);
+  const fields = await page.$$eval('#points input', (inputs) => inputs.map((i) => i.value));
+  const values = Object.values({ ...START, ...moved }).flat();
+  check(fields.join() === values.join(), `the points' fields show ${fields}, not ${values}`);
+}
+
+// Waits until the program has ended; its exit code.
+export async function waitForEnd(page, timeout = 20000) {
+  await page
+    .waitForFunction(() => document.body.dataset.exitCode !== undefined, { timeout })
+    .catch(() => check(false, `the editor did not end in ${timeout / 1000} s`));
+  return Number(await page.evaluate(() => document.body.dataset.exitCode));
+}
+
+// Runs axe-core's WCAG 2.2 A and AA rules on the page: none may fail.
+const AXE = fs.readFileSync(
+  new URL('../node_modules/axe-core/axe.min.js', import.meta.url),
+  'utf8',
+);
+export async function checkAccessible(page, when) {
+  await page.evaluate(AXE);
+  const tags = ['wcag2a', 'wcag2aa', 'wcag21a', 'wcag21aa', 'wcag22aa'];
+  const found = await page.evaluate(async (values) => {
+    const { violations } = await window.axe.run(document, { runOnly: { type: 'tag', values } });
+    return violations.map((v) => `${v.id} (${v.nodes.map((n) => n.target).join(' ')})`);
+  }, tags);
+  check(found.length === 0, `${when}, axe-core finds: ${found.join('; ')}`);
 }
 
 // Waits until `count` exports have been offered and the editor rests, and

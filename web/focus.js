@@ -2,7 +2,8 @@
 // leaves the keyboard focus on no control (turning the 3D view, a click on
 // empty page) gives it back to the editor, so Tab exports and Escape ends
 // without a click on the editor first. Links, buttons and other controls keep
-// the focus they take, as on any page.
+// the focus they take, as on any page; the 3D view takes it from the keyboard
+// alone.
 const editor = document.getElementById('editor');
 const CONTROLS = 'a[href], button, input, select, textarea, label, summary, [contenteditable]';
 
@@ -12,7 +13,7 @@ window.addEventListener('pointerup', (event) => {
   if (
     document.body.dataset.state !== 'running' ||
     event.target.closest?.(CONTROLS) ||
-    (focused !== null && focused !== document.body)
+    focused?.closest(CONTROLS)
   ) {
     return;
   }

@@ -6,13 +6,16 @@
 // ended, failed), data-exit-code once the program has ended, data-exports;
 // each offered link's data-export names the export it holds;
 // window.kestrovan.presents counts the frames presented since the page loaded,
-// and window.kestrovan.resting is true while the editor rests with nothing
-// left to handle (every message it got has been handled and presented).
+// window.kestrovan.resting is true while the editor rests with nothing left
+// to handle (every message it got has been handled and presented), and
+// window.kestrovan.points holds the six points where the program has them.
 import createKestrovan from './kestrovan.js';
 import './fit.js';
 import './focus.js';
 import { fingerPress } from './finger_press.js';
 import { FORMATS, SOLID_FILE_NAMES, SOLID_FORMATS } from './formats.js';
+import { createPointFields } from './point_fields.js';
+import { START_POINTS, readScenePoints, visiblePixel } from './scene_points.js';
 // The wasm's name in the built site, which changes with its contents.
 import wasmFile from './kestrovan.wasm';
 import manifoldWasm from 'manifold-3d/manifold.wasm';
@@ -23,6 +26,8 @@ const message = document.getElementById('message');
 const ended = document.getElementById('ended');
 const restart = document.getElementById('restart');
 const solidNote = document.getElementById('solid-note');
+const announcer = document.getElementById('announce');
+const previewCanvas = document.getElementById('preview');
 const keyButtons = { Tab: 'press-tab', Escape: 'press-escape' };
 
 // The program finds its wasm beside this script, under its name in the site.
@@ -135,6 +140,9 @@ function loadGeometryLibrary() {
 let exports = 0;
 let presents = 0;
 let resting = false;
+// The six points, P0, P1, P2, P3, A, B, as { x, y, hidden }, read from each
+// frame the program presents.
+let scenePoints = START_POINTS;
 // Read every frame, so properties, not DOM attributes: setting one would
 // make the browser restyle the page on every present.
 window.kestrovan = Object.freeze({
@@ -144,7 +152,74 @@ window.kestrovan = Object.freeze({
   get resting() {
     return resting;
   },
+  get points() {
+    return scenePoints.map((point) => ({ ...point }));
+  },
 });
+
+// Where the pointer last was over the editor, in canvas pixels: where a drag
+// may have just put a point, which settles one at the editor's edge (its
+// square is drawn clamped inside) or just hidden. Only positions inside are
+// delivered to the program.
+let pointerAt = null;
+for (const type of ['pointerdown', 'pointermove']) {
+  editor.addEventListener(type, (event) => {
+    const box = editor.getBoundingClientRect();
+    const x = Math.floor(((event.clientX - box.left) * editor.width) / box.width);
+    const y = Math.floor(((event.clientY - box.top) * editor.height) / box.height);
+    if (x >= 0 && x < editor.width && y >= 0 && y < editor.height) {
+      pointerAt = { x, y };
+    }
+  });
+}
+// Where a press picks each point: a pixel of its square that shows it.
+let grips = [];
+function readPoints(words) {
+  if (words !== null) {
+    scenePoints = readScenePoints(words, scenePoints, pointerAt === null ? [] : [pointerAt]);
+    grips = scenePoints.map((point, k) => visiblePixel(words, point, k));
+    pointFields.show(scenePoints);
+  }
+}
+
+// Moves point k to (x, y) as the mouse would: a press on its square, a move
+// there, a release. False when nothing was sent (the point hidden, the
+// editor not running, or a pointer holding it). A move asked for while one
+// is on its way waits until the program has handled it and rests: only then
+// does the picture show where the square is.
+let moving = false;
+let nextMove = null;
+function movePoint(k, x, y) {
+  if (moving) {
+    nextMove = [k, x, y];
+    return true;
+  }
+  const grip = grips[k];
+  if (program?.mouse === undefined || grip === null || !program.mouse('press', ...grip)) {
+    return false;
+  }
+  program.mouse('move', x, y);
+  program.mouse('release', x, y);
+  pointerAt = { x, y };
+  moving = true;
+  return true;
+}
+function moveHandled() {
+  moving = false;
+  const next = nextMove;
+  nextMove = null;
+  if (next === null || !movePoint(...next)) {
+    pointFields.settled();
+  }
+}
+const pointFields = createPointFields(document.getElementById('points'), editor, movePoint);
+pointFields.show(scenePoints);
+
+// Says once, politely, what changed: the solid made, the end. Moves are not
+// said: the fields carry them.
+function announce(text) {
+  announcer.textContent = text;
+}
 
 // Replaces what `slot` offers with `bytes`, named `name`, or withdraws it
 // (null), freeing the address of the file it offered before.
@@ -173,7 +248,7 @@ const NO_SOLID =
   'The profile encloses no area with the axis, so there is no solid: ' +
   `${SOLID_FILE_NAMES} are not offered.`;
 
-const millimetres = (length) => `${length.toFixed(length < 1 ? 3 : 1)}\u00a0mm`;
+const millimetres = (length, space = '\u00a0') => `${length.toFixed(length < 1 ? 3 : 1)}${space}mm`;
 
 // Offers exactly these bytes under the program's name for them (object.3ds)
 // and beside them the solid that `made` holds (solid_files.js), or says why
@@ -193,6 +268,18 @@ function offer(name, bytes, made) {
     made.files === null
       ? (made.reason ?? NO_SOLID)
       : `The solid is ${millimetres(made.height)} tall and ${millimetres(made.width)} wide.`;
+  // Named for what it shows, with plain spaces (a name is heard, not wrapped).
+  previewCanvas.setAttribute(
+    'aria-label',
+    made.files === null
+      ? 'No solid'
+      : `The solid, ${millimetres(made.height, ' ')} tall and ${millimetres(made.width, ' ')} wide`,
+  );
+  announce(
+    made.files === null
+      ? `Export ${exports}: ${name} offered alone. ${solidNote.textContent}`
+      : `Export ${exports}: the solid made, ${name} and ${SOLID_FILE_NAMES} offered. ${solidNote.textContent}`,
+  );
   body.dataset.exports = String(exports);
   preview.then((view) => view?.show(made.geometry ?? null));
 }
@@ -232,16 +319,24 @@ function registerWorker() {
   }
 }
 
-// The program while it runs (its Module), for the keys on screen.
+// The program while it runs (its Module), for the keys on screen and the
+// points' fields; dropped when it ends, so an ended program is not kept.
 let program = null;
 function setRunning(running) {
   for (const id of Object.values(keyButtons)) {
     document.getElementById(id).disabled = !running;
   }
+  pointFields.enable(running);
 }
 
 function start() {
   body.dataset.state = 'loading';
+  scenePoints = START_POINTS;
+  moving = false;
+  nextMove = null;
+  pointFields.settled();
+  pointFields.show(scenePoints);
+  announce('');
   delete body.dataset.exitCode;
   message.textContent = '';
   ended.textContent = '';
@@ -266,11 +361,16 @@ function start() {
     exported(name, bytes) {
       offerExport(name, bytes);
     },
-    presented() {
+    presented(words) {
       presents += 1;
+      readPoints(words);
     },
     resting(on) {
       resting = on;
+      if (on && moving) {
+        // Once the program is off the stack.
+        queueMicrotask(moveHandled);
+      }
     },
     fingerPress(x, y) {
       return fingerPress(editor, x, y);
@@ -281,21 +381,25 @@ function start() {
       body.dataset.exitCode = String(code);
       body.dataset.state = code === 0 ? 'ended' : 'failed';
       ended.textContent = `The editor has ended (exit code ${code}).`;
+      announce(`${message.textContent} ${ended.textContent}`.trim());
       restart.hidden = false;
       loadSolidTools();
     },
   };
-  createKestrovan({ page, locateFile })
-    .then((instance) => {
-      program = instance; // its keys do nothing once it has ended
-    })
-    .catch((error) => {
-      // The program could not be loaded at all.
-      message.textContent = `The editor could not be loaded: ${error.message ?? error}`;
-      body.dataset.state = 'failed';
-      restart.hidden = false;
-      loadSolidTools();
-    });
+  // The object given becomes the program's Module, so it is the program from
+  // the start. (Its ready promise's callbacks run only after the program's
+  // first turn, in which a failed start has already ended: taking the
+  // program from there would keep a dead one.)
+  program = { page, locateFile };
+  createKestrovan(program).catch((error) => {
+    // The program could not be loaded at all.
+    program = null;
+    message.textContent = `The editor could not be loaded: ${error.message ?? error}`;
+    announce(message.textContent);
+    body.dataset.state = 'failed';
+    restart.hidden = false;
+    loadSolidTools();
+  });
 }
 
 // The keys on screen act as the keyboard's. Pressing one never takes the

@@ -1,5 +1,6 @@
 // The 3D view: the last exported solid as the other files hold it (closed,
-// upright, in millimetres), lit, framed, turned and zoomed with the mouse.
+// upright, in millimetres), lit, framed, turned and zoomed with the mouse,
+// or from the keyboard: arrow keys turn it, + and - zoom.
 import * as THREE from 'three';
 import { OrbitControls } from 'three/addons/controls/OrbitControls.js';
 
@@ -7,6 +8,19 @@ const BACKGROUND = 0x2c2c33;
 const FIELD_OF_VIEW = 35; // degrees, vertical
 // Seen from the front, a little from the right and above, so the solid reads as 3D.
 const VIEW_DIRECTION = new THREE.Vector3(0.45, 0.35, 1).normalize();
+// A key's turn and zoom.
+const TURN = Math.PI / 12;
+const ZOOM = 1.25;
+const KEYS = {
+  ArrowLeft: [-TURN, 0, 1],
+  ArrowRight: [TURN, 0, 1],
+  ArrowUp: [0, -TURN, 1],
+  ArrowDown: [0, TURN, 1],
+  '+': [0, 0, 1 / ZOOM],
+  '=': [0, 0, 1 / ZOOM],
+  '-': [0, 0, ZOOM],
+  '\u2212': [0, 0, ZOOM],
+};
 
 export function createPreview(canvas, note) {
   const renderer = new THREE.WebGLRenderer({ canvas, antialias: true });
@@ -30,6 +44,23 @@ export function createPreview(canvas, note) {
   const render = () => renderer.render(scene, camera);
   controls.addEventListener('change', render);
 
+  // Around the solid's centre: round the upright axis, over the top, nearer.
+  const orbit = new THREE.Spherical();
+  canvas.addEventListener('keydown', (event) => {
+    const step = KEYS[event.key];
+    if (step === undefined || event.altKey || event.ctrlKey || event.metaKey) {
+      return;
+    }
+    event.preventDefault();
+    const offset = camera.position.clone().sub(controls.target);
+    orbit.setFromVector3(offset);
+    orbit.theta += step[0];
+    orbit.phi = THREE.MathUtils.clamp(orbit.phi + step[1], 0.01, Math.PI - 0.01);
+    orbit.radius *= step[2];
+    camera.position.copy(controls.target).add(offset.setFromSpherical(orbit));
+    controls.update();
+  });
+
   // The page sizes the view to the window: follow it.
   new ResizeObserver(() => {
     renderer.setPixelRatio(window.devicePixelRatio);
@@ -44,7 +75,7 @@ export function createPreview(canvas, note) {
   const material = new THREE.MeshPhongMaterial({ flatShading: true });
   let solid = null;
   // How many exports the view has shown, on the canvas for scripts and tests.
-  let shown = 0;
+  let exportsShown = 0;
 
   function frame(object) {
     // The page may have just resized the view: frame for its size now.
@@ -81,8 +112,8 @@ export function createPreview(canvas, note) {
     }
     note.hidden = geometry !== null;
     render();
-    shown += 1;
-    canvas.dataset.shown = String(shown);
+    exportsShown += 1;
+    canvas.dataset.shown = String(exportsShown);
   }
 
   render();

@@ -6,7 +6,8 @@
 //
 // Groups (each in a fresh browser context of each engine):
 //   editor_frames        the editor shows the natively composed frame exactly,
-//                        initially and after dragging P2 and B; the P2 drag
+//                        initially and after dragging P2 and B, and the page
+//                        knows where each point is, hidden or at an edge; the P2 drag
 //                        again at device scale 2, at actual size in a window
 //                        too small for it, with the page scrolled
 //   export_offer         Tab offers exactly the native export; a held Tab
@@ -20,6 +21,12 @@
 //                        presses exactly where it touches (Chromium); the keys
 //                        on screen, tapped or clicked, give the native export
 //                        and the end, and leave the keyboard's keys working
+//   keyboard_only        Shift+Tab leaves the editor and reaches the points,
+//                        the 3D view, the offers and the keys; P2 moved by its
+//                        fields and B by "Place" give the mouse's frame and
+//                        export; the 3D view turns by keys; the accessibility
+//                        tree names the points and says the end (Chromium);
+//                        a restart's fields are the start scene's
 //   preview              three's own loader reads the offer as one mesh of 400
 //                        vertices and 760 triangles; the 3D view shows it and
 //                        is refreshed by the next export
@@ -33,6 +40,7 @@ import {
   START,
   check,
   checkExports,
+  checkPoints,
   checkFrame,
   checkNoProblems,
   compareFrame,
@@ -42,6 +50,7 @@ import {
   offeredBytes,
   openPage,
   pacedMouse,
+  pacedPen,
   pacedTouch,
   runGroups,
   screenshotElement,
@@ -50,6 +59,7 @@ import {
   waitForSolid,
   waitForState,
   startEditor,
+  waitForEnd,
   waitForRest,
 } from '../../harness/browser.mjs';
 
@@ -65,6 +75,16 @@ const groups = {
     await checkFrame(page, await nativeFrame(frameCheck, work, ['P2=650,250', 'B=450,600']), {
       what: 'the scene with P2 and B dragged',
     });
+    await checkPoints(page, { P2: [650, 250], B: [450, 600] });
+    // Under A's square, at the edge: where the mouse put them.
+    await drag(page, START.P0, START.A);
+    await drag(page, [650, 250], [1279, 2]);
+    await checkPoints(page, { P0: START.A, P2: [1279, 2], B: [450, 600] }, ['P0']);
+    // A hidden point's fields say so and move nothing.
+    await page.focus('#point-0-x');
+    await page.keyboard.press('ArrowUp');
+    await checkPoints(page, { P0: START.A, P2: [1279, 2], B: [450, 600] }, ['P0']);
+    check(await page.$eval('#point-0-hidden', (note) => !note.hidden), 'P0 is not said hidden');
     checkNoProblems(page);
 
     // Two device pixels a canvas pixel, the editor at actual size in a window
@@ -89,7 +109,7 @@ const groups = {
   async export_offer({ browser, url, work, frameCheck }) {
     const page = await startEditor(browser, url);
     check(
-      await page.evaluate(() => document.getElementById('download').hidden),
+      await page.evaluate(() => !document.getElementById('download').checkVisibility()),
       'a file is offered before any export',
     );
     await drag(page, START.P2, [650, 250]);
@@ -185,11 +205,11 @@ const groups = {
         await pointer.up();
       }
     };
-    // 10 CSS px right of P2's square: P2. On the axis line beside B's square,
+    // 20 CSS px right of P2's square: P2. On the axis line beside B's square,
     // where a mouse would take P0: B.
     await dragWith(finger, [
       [
-        [START.P2[0] + 10 / scale, START.P2[1] + 0.5],
+        [START.P2[0] + 20 / scale, START.P2[1] + 0.5],
         [651.1, 252],
       ],
       [
@@ -197,19 +217,25 @@ const groups = {
         [450.3, 600.4],
       ],
     ]);
-    // A second finger on P1 does nothing; a lift outside ends P3's drag.
+    // A second finger on P1 and a mouse click do nothing; a lift outside
+    // ends P3's drag.
     await finger.down(...css(START.P3[0] - 2.5, START.P3[1] + 0.5));
     await finger.move(...css(720.5, 660.5));
     await finger.down(...css(START.P1[0] - 2.5, START.P1[1] + 0.5), 1);
     await finger.move(...css(300, 300), 1);
     await finger.up(1);
+    const mouse = pacedMouse(page);
+    await mouse.move(...css(900, 900));
+    await mouse.down();
+    await mouse.up();
+    await finger.move(...css(730.5, 650.5));
     await finger.move(...css(FRAME_WIDTH + 40, 600));
     await finger.up();
     await page.mouse.move(...css(800, 700));
-    const points = [moved('P2', 651.1, 252), moved('B', 450.3, 600.4), moved('P3', 720.5, 660.5)];
+    const points = [moved('P2', 651.1, 252), moved('B', 450.3, 600.4), moved('P3', 730.5, 650.5)];
     if (engine === 'chromium') {
       // A pen presses where it touches: beside P1's square, nothing; on P0's, P0.
-      await dragWith(pacedTouch(page, { pen: true }), [
+      await dragWith(pacedPen(page), [
         [
           [START.P1[0] + 1.5, START.P1[1]],
           [200, 800],
@@ -221,6 +247,8 @@ const groups = {
       ]);
       points.push(moved('P0', 300.5, 200.5));
     }
+    const scene = points.map((point) => point.split(/[=,]/));
+    await checkPoints(page, Object.fromEntries(scene.map(([name, x, y]) => [name, [+x, +y]])));
     // The keys on screen, tapped and clicked; then the keyboard's Tab.
     const expected = await nativeExport(frameCheck, work, points);
     const tab = await page.$eval('#press-tab', (b) => b.getBoundingClientRect().toJSON());
@@ -231,8 +259,88 @@ const groups = {
     await checkExports(page, 3);
     check((await offeredBytes(page)).equals(expected), `the offered file is not ${points}`);
     await page.click('#press-escape');
-    await waitForState(page, 'ended');
-    check((await page.$eval('body', (b) => b.dataset.exitCode)) === '0', 'End ended with non-0');
+    check((await waitForEnd(page)) === 0, 'End did not end with exit code 0');
+    checkNoProblems(page);
+  },
+
+  async keyboard_only({ browser, url, work, frameCheck, engine }) {
+    const page = await startEditor(browser, url);
+    const focused = () =>
+      page.evaluate(() => {
+        const at = document.activeElement;
+        return at.getAttribute('aria-label') ?? (at.id || at.textContent);
+      });
+    // Shift+Tab from the editor until `name` has the focus; what it passed.
+    const back = async (name) => {
+      const passed = [];
+      while (passed.length < 40 && (await focused()) !== name) {
+        await page.keyboard.down('Shift');
+        await page.keyboard.press('Tab');
+        await page.keyboard.up('Shift');
+        passed.push(await focused());
+      }
+      check(passed.at(-1) === name, `Shift+Tab never reached ${name}: ${passed}`);
+      return passed;
+    };
+    // Out of the editor, over the points, the 3D view, the offers and keys.
+    const leave = async (names) => {
+      await page.focus('#editor');
+      const passed = await back('press-tab');
+      check(
+        names.every((name) => passed.includes(name)) && passed[0] === 'Place Axis end 2',
+        `Shift+Tab from the editor passed ${passed}`,
+      );
+    };
+    await leave(['Profile point 3 x', 'No solid yet', 'press-escape']);
+    // P2 by its fields: ten right, one left, y typed; B placed by a press.
+    await page.focus('#point-2-x');
+    await page.keyboard.press('PageUp');
+    await page.keyboard.press('ArrowDown');
+    await page.keyboard.press('Tab');
+    await page.keyboard.type('250');
+    await page.keyboard.press('Tab');
+    await page.focus('#editor');
+    await back('Place Axis end 2');
+    await page.keyboard.press('Enter');
+    const mouse = pacedMouse(page);
+    await mouse.move(...(await viewportPoint(page, 450, 600)));
+    await mouse.down();
+    await mouse.up();
+    const scene = ['P2=509,250', 'B=450,600'];
+    await checkPoints(page, { P2: [509, 250], B: [450, 600] });
+    await checkFrame(page, await nativeFrame(frameCheck, work, scene));
+    await page.focus('#editor');
+    await page.keyboard.press('Tab');
+    await checkExports(page, 1);
+    const expected = await nativeExport(frameCheck, work, scene);
+    check((await offeredBytes(page)).equals(expected), "the export differs from the mouse's");
+    await waitForSolid(page, 1);
+    await leave(['download', 'download-obj']);
+    // The 3D view turns by keys and is named for what it shows.
+    await page.focus('#preview');
+    const view = await focused();
+    check(view === 'The solid, 84.7 mm tall and 26.6 mm wide', `the 3D view is ${view}`);
+    const before = await solidPixels(page);
+    await page.keyboard.press('ArrowLeft');
+    await page.keyboard.press('-');
+    check(!(await solidPixels(page)).rgb.equals(before.rgb), 'the 3D view did not turn');
+    await page.focus('#editor');
+    await page.keyboard.press('Escape');
+    check((await waitForEnd(page)) === 0, 'Escape did not end with 0');
+    // The accessibility tree: each point named with its place, the end said.
+    if (engine === 'chromium') {
+      const { nodes } = await (await page.createCDPSession()).send('Accessibility.getFullAXTree');
+      const field = nodes.find((node) => node.name?.value === 'Profile point 3 y');
+      check(String(field?.value?.value) === '250', `"Profile point 3 y" is ${field?.value?.value}`);
+      const status = nodes.find((node) => node.role?.value === 'status');
+      const said = nodes.filter((node) => status?.childIds?.includes(node.nodeId));
+      const text = said.map((node) => node.name?.value).join('');
+      check(text === 'The editor has ended (exit code 0).', `the status says "${text}"`);
+    }
+    await page.focus('#restart');
+    await page.keyboard.press('Enter');
+    await waitForState(page, 'running');
+    await checkPoints(page);
     checkNoProblems(page);
   },
 
@@ -282,30 +390,35 @@ const groups = {
   },
 
   async escape_and_failure({ browser, url, work, frameCheck, engine }) {
-    // Each program the page starts, held weakly.
-    const page = await startEditor(browser, url, {
-      beforeLoad: () => {
-        const instantiate = WebAssembly.instantiateStreaming;
-        window.programs = [];
-        WebAssembly.instantiateStreaming = async (source, ...rest) => {
-          const [response, made] = [await source, await instantiate(source, ...rest)];
-          if (response.url.includes('/kestrovan-'))
-            window.programs.push(new WeakRef(made.instance));
-          return made;
-        };
-      },
-    });
+    // Each program the page starts, held weakly; with `failing`, no start
+    // finds a drawing context.
+    const keepPrograms = (failing) => {
+      const instantiate = WebAssembly.instantiateStreaming;
+      window.programs = [];
+      WebAssembly.instantiateStreaming = async (source, ...rest) => {
+        const [response, made] = [await source, await instantiate(source, ...rest)];
+        if (response.url.includes('/kestrovan-')) window.programs.push(new WeakRef(made.instance));
+        return made;
+      };
+      if (failing) HTMLCanvasElement.prototype.getContext = () => null;
+    };
+    // Nothing keeps an ended program (32 MiB) alive. Chromium can be made to
+    // collect garbage; Firefox's driver cannot.
+    const checkPrograms = async (on, alive) => {
+      if (engine === 'chromium') {
+        await (await on.createCDPSession()).send('HeapProfiler.collectGarbage');
+        const live = await on.evaluate(() => window.programs.map((made) => !!made.deref()));
+        check(live.join() === alive, `programs alive, first to last: ${live}`);
+      }
+    };
+    const page = await startEditor(browser, url, { beforeLoad: `(${keepPrograms})(false)` });
     const initial = await nativeFrame(frameCheck, work);
     await checkFrame(page, initial);
     // Escape's key-down and its character: a frame each, then the end.
     const presents = (await waitForRest(page)) + 2;
     await page.keyboard.down('Escape');
-    await waitForState(page, 'ended');
+    check((await waitForEnd(page)) === 0, 'Escape did not end with exit code 0');
     await page.keyboard.up('Escape');
-    check(
-      (await page.evaluate(() => document.body.dataset.exitCode)) === '0',
-      'Escape did not end with exit code 0',
-    );
     // The end notice is a separate element over the picture: under it, the
     // picture is unchanged.
     await page.evaluate(() => {
@@ -336,8 +449,8 @@ const groups = {
       (await page.evaluate(() => document.body.dataset.exports)) === '0',
       'Tab exported after the end',
     );
-    const shown = await page.evaluate(() => window.kestrovan.presents);
-    check(shown === presents, `${shown - presents} frames more than Escape's two`);
+    const presented = await page.evaluate(() => window.kestrovan.presents);
+    check(presented === presents, `${presented - presents} frames more than Escape's two`);
     await page.click('#restart');
     await waitForState(page, 'running');
     check(
@@ -346,30 +459,20 @@ const groups = {
     );
     await page.keyboard.press('Tab');
     await checkExports(page, 1);
-    // Nothing keeps the ended program (32 MiB) alive. Chromium can be made to
-    // collect garbage; Firefox's driver cannot.
-    if (engine === 'chromium') {
-      await (await page.createCDPSession()).send('HeapProfiler.collectGarbage');
-      const live = await page.evaluate(() => window.programs.map((made) => !!made.deref()));
-      check(live.join() === 'false,true', `programs alive, first to last: ${live}`);
-    }
+    await checkPrograms(page, 'false,true');
     checkNoProblems(page);
 
-    const failing = await openPage(browser, url, {
-      beforeLoad: () => {
-        HTMLCanvasElement.prototype.getContext = () => null;
-      },
-    });
-    await waitForState(failing, 'failed');
-    check(
-      (await failing.evaluate(() => document.body.dataset.exitCode)) === '1',
-      'a failed start did not end with 1',
-    );
+    // A failed start, and again after "Start again": nothing is kept.
+    const failing = await openPage(browser, url, { beforeLoad: `(${keepPrograms})(true)` });
+    check((await waitForEnd(failing)) === 1, 'a failed start did not end with 1');
     check(
       (await failing.evaluate(() => document.getElementById('message').textContent)) ===
         'Startup failed.',
       'the page does not say "Startup failed."',
     );
+    await failing.click('#restart');
+    check((await waitForEnd(failing)) === 1, 'a failed start again did not end with 1');
+    await checkPrograms(failing, 'false,false');
     checkNoProblems(failing);
   },
 };

@@ -11,7 +11,8 @@
 //                    frame for each of its three messages, puts no unchanged
 //                    picture on the canvas again, exports, and the editor
 //                    rests again; the tab shown again ends a rest with one
-//                    frame, the drawing context restored with one frame put
+//                    frame; a lost drawing context shows no frame, and
+//                    restored, one frame put
 import {
   START,
   check,
@@ -114,11 +115,21 @@ const groups = {
       'the editor tab was shown meanwhile',
     );
 
-    // Shown again, one frame; the context restored (cleared), one frame put.
+    // Shown again, one frame; with the context lost, a key's three passes
+    // show nothing and say so; the context restored (cleared), one frame put.
     const shown = await framesAndPuts(page, () => page.bringToFront());
     check(shown.join() === '1,0', `showing the tab gave [frames, puts] ${shown}`);
+    await page.evaluate(() => {
+      window.lost = true;
+      CanvasRenderingContext2D.prototype.isContextLost = () => window.lost;
+    });
+    const lost = await framesAndPuts(page, () => page.keyboard.press('KeyA'));
+    check(lost.join() === '0,0', `a lost context gave [frames, puts] ${lost}`);
     const restored = await framesAndPuts(page, () =>
-      page.$eval('#editor', (editor) => editor.dispatchEvent(new Event('contextrestored'))),
+      page.$eval('#editor', (editor) => {
+        window.lost = false;
+        editor.dispatchEvent(new Event('contextrestored'));
+      }),
     );
     check(restored.join() === '1,1', `a restored context gave [frames, puts] ${restored}`);
     await other.bringToFront();

@@ -34,8 +34,8 @@ void posted(bool any) {
 }
 
 EM_BOOL on_mouse(int event_type, const EmscriptenMouseEvent* event, void* /*user_data*/) {
-    if (kestrovan_from_mouse() == 0) {
-        return EM_FALSE;  // touch and pen come as pointers (kestrovan_pointer)
+    if (kestrovan_mouse_wanted() == 0) {
+        return EM_FALSE;  // made up from touch or pen, or another pointer holds the editor
     }
     if (event_type == EMSCRIPTEN_EVENT_MOUSEDOWN) {
         kestrovan_focus_editor();
@@ -69,10 +69,11 @@ EM_BOOL on_mouse(int event_type, const EmscriptenMouseEvent* event, void* /*user
 
 // Browsers report the Windows virtual-key code as keyCode for the keys that
 // matter here. Tab and Escape never reach the browser: Tab must not move
-// the focus away from the editor.
+// the focus away from the editor. Shift+Tab, the web's way out of a widget,
+// is the browser's alone: it leaves the editor for the control before it.
 EM_BOOL on_key(int event_type, const EmscriptenKeyboardEvent* event, void* /*user_data*/) {
     const auto key = static_cast<WPARAM>(event->keyCode);
-    if (key == 0 || key > 0xFE) {
+    if (key == 0 || key > 0xFE || (key == VK_TAB && event->shiftKey != 0)) {
         return EM_FALSE;
     }
     // With Alt held a key is a system key, as on Windows (Alt+F4 closes).
@@ -105,21 +106,22 @@ bool inside_client(int position) {
 
 }  // namespace
 
-// Touch and pen reach the program as the mouse's messages.
-extern "C" EMSCRIPTEN_KEEPALIVE void kestrovan_pointer(int message, int position) {
-    const auto kind = static_cast<UINT>(message);
-    if (!window_open || !inside_client(position) ||
-        (kind != WM_LBUTTONDOWN && kind != WM_MOUSEMOVE && kind != WM_LBUTTONUP)) {
+// Touch, pen and the page's own controls reach the program as the mouse's
+// messages: action 0 presses the left button, 1 moves, 2 releases it.
+extern "C" EMSCRIPTEN_KEEPALIVE void kestrovan_pointer(int action, int position) {
+    constexpr UINT MESSAGES[] = {WM_LBUTTONDOWN, WM_MOUSEMOVE, WM_LBUTTONUP};
+    if (!window_open || !inside_client(position) || action < 0 || action > 2) {
         return;
     }
-    const WPARAM wparam = kind == WM_LBUTTONDOWN ? MK_LBUTTON : 0;
-    posted(post_window_message(kind, wparam, static_cast<LPARAM>(position)));
+    const UINT message = MESSAGES[action];
+    const WPARAM wparam = message == WM_LBUTTONDOWN ? MK_LBUTTON : 0;
+    posted(post_window_message(message, wparam, static_cast<LPARAM>(position)));
 }
 
 // A key on screen: its key-down and key-up as the keyboard gives them; the
 // loop's TranslateMessage makes its character, as for the keyboard's.
 extern "C" EMSCRIPTEN_KEEPALIVE void kestrovan_press_key(int virtual_key) {
-    if (!window_open || virtual_key <= 0 || virtual_key > 0xFE) {
+    if (virtual_key <= 0 || virtual_key > 0xFE) {
         return;
     }
     const auto key = static_cast<WPARAM>(virtual_key);
@@ -143,7 +145,7 @@ bool backend_create_window(const char* caption, int /*x*/, int /*y*/, int width,
     kestrovan_page_title(caption);
     set_file_moved_handler(on_file_moved);
     take_input(true);
-    kestrovan_take_touch_and_pen(width, height, WM_LBUTTONDOWN, WM_MOUSEMOVE, WM_LBUTTONUP);
+    kestrovan_take_pointers(width, height);
     return true;
 }
 

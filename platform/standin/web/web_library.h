@@ -1,6 +1,8 @@
 // The calls into web_library.js, the back end's JavaScript.
 #pragma once
 
+#include <cstdint>
+
 extern "C" {
 
 // The page's hooks (Module.page).
@@ -14,8 +16,11 @@ void kestrovan_page_exported(const char* file_name);
 // everything else of this opening, in Module.editor), else 0.
 int kestrovan_open_canvas(int width, int height);
 // Puts the picture on the canvas unless `changed` is 0 and the canvas
-// already shows it; tells the page of the present either way.
-void kestrovan_put_image(const void* rgba, int width, int height, int changed);
+// already shows it, and hands the page the program's own words (null when
+// their rows are not `width` words apart). 0 when the canvas can show
+// nothing (its context lost), else 1.
+int kestrovan_put_image(const void* rgba, const std::uint32_t* words, int width, int height,
+                        int changed);
 // Removes every listener of the opening.
 void kestrovan_close_canvas();
 
@@ -28,16 +33,16 @@ void kestrovan_input_posted();
 // Input helpers.
 int kestrovan_editor_pixel(int client_x, int client_y, int width, int height);
 void kestrovan_focus_editor();
-// 0 if the last pointer event on the canvas was not the mouse's: the mouse
-// event in hand was made up from touch or pen.
-int kestrovan_from_mouse();
+// 0 unless the mouse event in hand is the mouse's own (not made up from touch
+// or pen) and no other pointer holds the editor.
+int kestrovan_mouse_wanted();
 // Touch and pen on the open canvas, until it closes, become calls of
-// kestrovan_pointer(press, position), (move, position) and (release, position).
-void kestrovan_take_touch_and_pen(int width, int height, int press, int move, int release);
+// kestrovan_pointer; the page's Module.mouse too.
+void kestrovan_take_pointers(int width, int height);
 
-// Called from web_library.js: a press, move or release (the message given to
-// kestrovan_take_touch_and_pen) at a client position packed as x | y << 16,
-// and a key pressed on screen (its virtual-key code), down and up again.
-void kestrovan_pointer(int message, int position);
+// Called from web_library.js: the left button's press (action 0), a move (1)
+// or its release (2) at a client position packed as x | y << 16, and a key
+// pressed on screen (its virtual-key code), down and up again.
+void kestrovan_pointer(int action, int position);
 void kestrovan_press_key(int virtual_key);
 }

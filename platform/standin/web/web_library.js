@@ -10,7 +10,10 @@
 //   .message(text)          a message box
 //   .exported(name, bytes)  a file the program wrote is complete: its name and
 //                           a copy of its bytes
-//   .presented()            a frame has been presented
+//   .presented(words)       a frame has been shown: the 32-bit words the
+//                           program presented (rows of the canvas's width,
+//                           top-down), a view valid only during the call, or
+//                           null when they are not laid out so
 //   .resting(on)            the editor rests with nothing left to handle (true),
 //                           or something has ended the rest (false)
 //   .ended(code)            the program has ended with this exit code
@@ -25,10 +28,17 @@
 //   .listening              an AbortController whose signal every listener of
 //                           this opening takes: closing removes them all, so
 //                           nothing on the page keeps an ended program alive
-//   .lastPointer            the type of the last pointer event on the canvas
+//   .mouseHeld              the mouse is the pointer that holds the editor
+//   .othersHold             the mouse events in hand are not the mouse's to
+//                           deliver: made up from touch or pen, or another
+//                           pointer holds the editor
 //   .wake                   ends the pause's rest; null while not resting
-// Module.pressKey(name)   while the window is open: presses and releases a key
-//                         on screen, 'Tab' or 'Escape', as the keyboard would
+// Module.pressKey(name)   presses and releases a key on screen, 'Tab' or
+//                         'Escape', as the keyboard would
+// Module.mouse(action, x, y)  the mouse's 'press', 'move' or 'release' at
+//                         canvas pixel (x, y), for the page's own controls;
+//                         false, delivering nothing, while a pointer holds the
+//                         editor
 // The program's kestrovan_pointer and kestrovan_press_key (web_backend.cpp) are
 // exported for the calls here.
 mergeInto(LibraryManager.library, {
@@ -77,7 +87,8 @@ mergeInto(LibraryManager.library, {
       context: context,
       blank: true,
       listening: new AbortController(),
-      lastPointer: 'mouse',
+      mouseHeld: false,
+      othersHold: false,
       wake: null,
     };
     canvas.addEventListener(
@@ -90,7 +101,7 @@ mergeInto(LibraryManager.library, {
     Module.editor = editor;
     const keys = { Tab: 9, Escape: 27 };
     Module.pressKey = function (name) {
-      if (Module.editor === editor && keys[name]) {
+      if (keys[name]) {
         _kestrovan_press_key(keys[name]);
       }
     };
@@ -99,21 +110,27 @@ mergeInto(LibraryManager.library, {
   // The RGBA bytes stay in wasm memory; ImageData only views them. An
   // unchanged picture is already on the canvas and is not put again. The page
   // hears of every present, so it can count frames however they are shown.
-  kestrovan_put_image: function (rgba, width, height, changed) {
+  // A lost context draws nothing: that present fails, and the picture is put
+  // again once the context is back.
+  kestrovan_put_image: function (rgba, words, width, height, changed) {
     const editor = Module.editor;
+    if (editor.context.isContextLost && editor.context.isContextLost()) {
+      editor.blank = true;
+      return 0;
+    }
     if (changed || editor.blank) {
       const bytes = new Uint8ClampedArray(HEAPU8.buffer, rgba, width * height * 4);
       editor.context.putImageData(new ImageData(bytes, width, height), 0, 0);
       editor.blank = false;
     }
-    Module.page.presented();
+    Module.page.presented(words ? new Uint32Array(HEAPU32.buffer, words, width * height) : null);
+    return 1;
   },
   kestrovan_close_canvas: function () {
     if (Module.editor) {
       Module.editor.listening.abort();
     }
     Module.editor = null;
-    Module.pressKey = function () {};
   },
 
   // ---- The frame loop's pause -------------------------------------------------
@@ -202,26 +219,39 @@ mergeInto(LibraryManager.library, {
       canvas.focus({ preventScroll: true });
     }
   },
-  // The mouse events a browser makes up from touch and pen are not the mouse.
-  kestrovan_from_mouse: function () {
-    return Module.editor && Module.editor.lastPointer === 'mouse' ? 1 : 0;
+  // Whether the mouse event in hand is the mouse's own (a browser makes some
+  // up from touch and pen) and no other pointer holds the editor.
+  kestrovan_mouse_wanted: function () {
+    return Module.editor && !Module.editor.othersHold ? 1 : 0;
   },
-  // Touch and pen become the mouse's press, moves and release, one pointer at
-  // a time: a press (a finger's where the page says), moves from the
-  // pointer's own fractional position while over the canvas, and the release
-  // when it lifts or is cancelled, wherever that is, at the last position
-  // inside (touch has no hover that could carry a drag on). A pen's moves
-  // without a press are delivered as the mouse's are.
-  // `press`, `move` and `release` are what kestrovan_pointer is told each time.
-  kestrovan_take_touch_and_pen__deps: ['$editorPixel'],
-  kestrovan_take_touch_and_pen: function (width, height, press, move, release) {
+  // Touch and pen become the mouse's press, moves and release: a press (a
+  // finger's where the page says), moves from the pointer's own fractional
+  // position while over the canvas, and the release when it lifts or is
+  // cancelled, wherever that is, at the last position inside (touch has no
+  // hover that could carry a drag on). A pen's moves without a press are
+  // delivered as the mouse's are. One pointer at a time, the mouse included:
+  // whichever pressed first holds the editor until it is lifted, and no other
+  // pointer's press, moves or release reach the program meanwhile.
+  // kestrovan_pointer is told 0 for a press, 1 for a move, 2 for a release.
+  kestrovan_take_pointers__deps: ['$editorPixel'],
+  kestrovan_take_pointers: function (width, height) {
     const editor = Module.editor;
     const canvas = editor.canvas;
     const options = { signal: editor.listening.signal };
-    let held = null; // the pointer that is down: its id and last position inside
-    const noted = function (event) {
-      editor.lastPointer = event.pointerType;
-      return event.pointerType !== 'mouse';
+    const PRESS = 0;
+    const MOVE = 1;
+    const RELEASE = 2;
+    let held = null; // the touch or pen that is down: its id and last position inside
+    // Whether another pointer holds the editor, noted for the mouse events
+    // that follow this one (the mouse's own come through the program's
+    // callbacks, which ask kestrovan_mouse_wanted).
+    const othersHold = function (event) {
+      const other =
+        event.pointerType === 'mouse'
+          ? held !== null
+          : editor.mouseHeld || (held !== null && held.id !== event.pointerId);
+      editor.othersHold = event.pointerType !== 'mouse' || other;
+      return other;
     };
     const fingerPress = function (event, at) {
       const box = canvas.getBoundingClientRect();
@@ -239,14 +269,16 @@ mergeInto(LibraryManager.library, {
     canvas.addEventListener(
       'pointerdown',
       function (event) {
-        if (!noted(event)) {
+        const other = othersHold(event);
+        if (event.pointerType === 'mouse') {
+          editor.mouseHeld = !other && event.button === 0;
           return;
         }
         // No mouse events are made up from it: their implicit capture would
         // deliver a release as if it had happened inside.
         event.preventDefault();
         const at = editorPixel(canvas, event.clientX, event.clientY, width, height);
-        if (held !== null || event.button !== 0 || at < 0) {
+        if (other || held !== null || event.button !== 0 || at < 0) {
           return;
         }
         held = {
@@ -259,38 +291,61 @@ mergeInto(LibraryManager.library, {
           // Lifted already: its release comes all the same.
         }
         canvas.focus({ preventScroll: true });
-        _kestrovan_pointer(press, held.at);
+        _kestrovan_pointer(PRESS, held.at);
       },
       options,
     );
     canvas.addEventListener(
       'pointermove',
       function (event) {
-        if (!noted(event)) {
+        const other = othersHold(event);
+        if (event.pointerType === 'mouse') {
           return;
         }
         const own = held !== null ? held.id === event.pointerId : event.pointerType === 'pen';
         const at = editorPixel(canvas, event.clientX, event.clientY, width, height);
-        if (!own || at < 0) {
+        if (other || !own || at < 0) {
           return;
         }
         if (held !== null) {
           held.at = at;
         }
-        _kestrovan_pointer(move, at);
+        _kestrovan_pointer(MOVE, at);
       },
       options,
     );
     const lifted = function (event) {
-      noted(event);
+      othersHold(event);
+      if (event.pointerType === 'mouse') {
+        return;
+      }
       if (held !== null && held.id === event.pointerId) {
         const at = held.at;
         held = null;
-        _kestrovan_pointer(release, at);
+        _kestrovan_pointer(RELEASE, at);
       }
     };
     ['pointerup', 'pointercancel', 'lostpointercapture'].forEach(function (type) {
       canvas.addEventListener(type, lifted, options);
     });
+    // The mouse's button comes up anywhere: it no longer holds the editor
+    // (the program's drag goes on until a release inside, as on Windows).
+    window.addEventListener(
+      'pointerup',
+      function (event) {
+        if (event.pointerType === 'mouse') {
+          editor.mouseHeld = false;
+        }
+      },
+      options,
+    );
+    const actions = { press: PRESS, move: MOVE, release: RELEASE };
+    Module.mouse = function (action, x, y) {
+      if (held !== null || editor.mouseHeld) {
+        return false;
+      }
+      _kestrovan_pointer(actions[action], x | (y << 16));
+      return true;
+    };
   },
 });

@@ -70,8 +70,8 @@ bool present_to_editor(const FrameImage& image) {
     const bool changed = swizzle_rows(image) || !same_size;
     put_width = image.width;
     put_height = image.height;
-    kestrovan_put_image(rgba_words, image.width, image.height, changed ? 1 : 0);
-    return true;
+    const std::uint32_t* words = image.pitch_words == image.width ? image.pixels : nullptr;
+    return kestrovan_put_image(rgba_words, words, image.width, image.height, changed ? 1 : 0) != 0;
 }
 
 void close_editor_canvas() {

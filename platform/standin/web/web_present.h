@@ -16,8 +16,8 @@
 bool open_editor_canvas(int width, int height);
 
 // Shows the image at the canvas's top-left corner; a picture the canvas
-// already shows is not put again. False, having done nothing, unless the
-// canvas is open and the image fits its fixed copy.
+// already shows is not put again. False, having shown nothing, unless the
+// canvas is open, the image fits its fixed copy and the canvas can draw.
 bool present_to_editor(const FrameImage& image);
 
 // Forgets the canvas; what it shows stays.
