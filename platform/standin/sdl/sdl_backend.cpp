@@ -5,6 +5,10 @@
 #include <cstdlib>
 #include <thread>
 
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
 #include <SDL.h>
 
 #include "platform/standin/backend.h"
@@ -34,6 +38,55 @@ bool cannot_reach(const char* driver) {
            SDL_getenv("XDG_RUNTIME_DIR") == nullptr;
 }
 
+// An X server that resets when its last client leaves (Xvfb's default) drops
+// a connection that arrives meanwhile, and SDL then finds no usable driver.
+// Whether a server listens on the local display DISPLAY names (":0",
+// "unix:0.0"): then a failed start is worth another try.
+bool local_x_server_listens() {
+    const char* name = SDL_getenv("DISPLAY");
+    if (name != nullptr && SDL_strncmp(name, "unix:", 5) == 0) {
+        name += 4;
+    }
+    if (name == nullptr || name[0] != ':' || SDL_isdigit(name[1]) == 0) {
+        return false;
+    }
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    SDL_snprintf(address.sun_path, sizeof address.sun_path, "/tmp/.X11-unix/X%d",
+                 SDL_atoi(name + 1));
+    const int probe = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const bool listens =
+        probe >= 0 && connect(probe, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    if (probe >= 0) {
+        close(probe);
+    }
+    return listens;
+}
+
+// Starts SDL's video subsystem with the driver(s) named. A dropped x11
+// connection is tried again, for a second from the failure, while a server
+// listens on the display (its reset takes longer on a busy machine). The
+// first failure's reason is kept for the report of a failed start.
+char failure_reason[256];
+bool start_driver(const char* driver) {
+    SDL_SetHint(SDL_HINT_VIDEODRIVER, driver);
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) == 0) {
+        return true;
+    }
+    const Uint64 give_up = SDL_GetTicks64() + 1000;
+    while (SDL_strcmp(driver, "x11") == 0 && SDL_GetTicks64() < give_up &&
+           local_x_server_listens()) {
+        SDL_Delay(50);
+        if (SDL_InitSubSystem(SDL_INIT_VIDEO) == 0) {
+            return true;
+        }
+    }
+    if (failure_reason[0] == '\0') {
+        SDL_strlcpy(failure_reason, SDL_GetError(), sizeof failure_reason);
+    }
+    return false;
+}
+
 // Starts SDL's video subsystem once; false if there is no display to use.
 // A driver named in SDL_VIDEODRIVER is used as given.
 bool start_video() {
@@ -42,17 +95,14 @@ bool start_video() {
     }
     apply_sdl_hints();
     tolerate_late_wakeups();  // the pause waits in SDL_WaitEvent
-    if (SDL_getenv("SDL_VIDEODRIVER") != nullptr) {
-        video_started = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+    if (const char* named = SDL_getenv("SDL_VIDEODRIVER"); named != nullptr) {
+        video_started = start_driver(named);
         return video_started;
     }
     for (int i = 0; i < SDL_GetNumVideoDrivers() && !video_started; ++i) {
         const char* driver = SDL_GetVideoDriver(i);
-        if (driver == nullptr || shows_nothing(driver) || cannot_reach(driver)) {
-            continue;
-        }
-        SDL_SetHint(SDL_HINT_VIDEODRIVER, driver);
-        video_started = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+        video_started = driver != nullptr && !shows_nothing(driver) && !cannot_reach(driver) &&
+                        start_driver(driver);
     }
     return video_started;
 }
@@ -104,8 +154,13 @@ bool backend_register_class(const WNDCLASSA&) {
     return true;
 }
 
+// A failed start also says why, in SDL's words, on standard error.
 bool backend_create_window(const char* caption, int x, int y, int width, int height) {
-    if (shown.window != nullptr || !start_video()) {
+    if (shown.window != nullptr) {
+        return false;
+    }
+    if (!start_video()) {
+        std::fprintf(stderr, "No display: %s\n", failure_reason);
         return false;
     }
     // A press that gives the window the focus is a press, as on Windows: SDL
@@ -118,6 +173,7 @@ bool backend_create_window(const char* caption, int x, int y, int width, int hei
     SDL_Window* window =
         SDL_CreateWindow(caption, rect.x, rect.y, rect.w, rect.h, SDL_WINDOW_HIDDEN);
     if (window == nullptr) {
+        std::fprintf(stderr, "No window: %s\n", SDL_GetError());
         return false;
     }
     shown = FittedWindow{window, SDL_GetWindowID(window), width, height, rect.w, rect.h};
