@@ -121,7 +121,7 @@ void BM_present_scaled(benchmark::State& state) {
     SDL_Window* window = window_or_skip(state) == nullptr
                              ? nullptr
                              : SDL_CreateWindow("scaled", 0, 0, width, height, SDL_WINDOW_SHOWN);
-    const FittedWindow shown{window, 0, FRAME_WIDTH, FRAME_HEIGHT, width, height};
+    const FittedWindow shown{{FRAME_WIDTH, FRAME_HEIGHT, width, height}, window, 0};
     render_frame();
     for (auto _ : state) {
         if (state.range(1) == 0) {

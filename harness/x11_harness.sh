@@ -6,14 +6,10 @@
 #   xh_step TEXT                   name the step that follows (for messages)
 #   xh_fail TEXT                   end the test, naming the current step
 #   xh_require_tools TOOL...       fail unless every tool is on PATH
-#   xh_start_server [WxHxD]        private Xvfb on a free display; sets DISPLAY;
-#                                  with XH_SERVER_RESETS set it resets whenever
-#                                  its last client leaves, as Xvfb does by default
+#   xh_start_server [WxHxD]        private Xvfb on a free display; sets DISPLAY
+#                                  (with XH_SERVER_RESETS, it resets as by default)
 #   xh_start_program DIR CMD...    run CMD in DIR in the background (XH_PROGRAM_PID)
-#   xh_start_program_as_a_client_leaves DIR CMD...
-#                                  the same while another client leaves, both at
-#                                  once for a server that resets: it drops CMD's
-#                                  first connection
+#   xh_start_program_as_a_client_leaves DIR CMD...  the same as another leaves
 #   xh_wait_window TITLE [SECS]    wait until a visible window with exactly this
 #                                  title exists; sets XH_WINDOW
 #   xh_window_geometry WINDOW      sets XH_WINDOW_X/Y/WIDTH/HEIGHT (the X window's
@@ -141,21 +137,16 @@ xh_start_program() {
     XH_PROGRAM_PID=$!
 }
 
-xh_has_socket() {
-    ls -l "/proc/$1/fd" 2>/dev/null | grep -q 'socket:'
-}
-
-# Held still (SIGSTOP), the server takes the leaving client's end and CMD's
-# connection in one pass: the last client gone, it resets and drops CMD's.
+# Held still (SIGSTOP) while another client leaves and CMD connects, a server
+# that resets takes both in one pass: its last client gone, it drops CMD's.
 xh_start_program_as_a_client_leaves() {
     xdotool sleep 60 &
-    local leaving=$!
-    xh_poll 10 xh_has_socket "$leaving" || xh_fail "xdotool did not connect"
+    local leaving=$! connected='ls -l /proc/$0/fd | grep -q socket:'
+    xh_poll 10 bash -c "$connected" "$leaving" || xh_fail "xdotool did not connect"
     kill -STOP "$XH_SERVER_PID"
     xh_start_program "$@"
-    xh_poll 10 xh_has_socket "$XH_PROGRAM_PID" && sleep 0.1  # its connection set-up sent
+    xh_poll 10 bash -c "$connected" "$XH_PROGRAM_PID" && sleep 0.1  # and sent its set-up
     kill -KILL "$leaving"
-    wait "$leaving" 2>/dev/null
     kill -CONT "$XH_SERVER_PID"
 }
 

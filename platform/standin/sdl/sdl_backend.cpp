@@ -22,20 +22,16 @@ namespace {
 FittedWindow shown{};
 bool video_started = false;
 
-// Drivers that show nothing on any screen ("evdev" is the dummy driver with
-// keyboard input from the console). SDL falls back to them when no display
-// can be opened, which would leave the program running unseen instead of
-// reporting the failed start.
-bool shows_nothing(const char* driver) {
-    return SDL_strcmp(driver, "offscreen") == 0 || SDL_strcmp(driver, "dummy") == 0 ||
-           SDL_strcmp(driver, "evdev") == 0;
-}
-
-// Wayland is reached through XDG_RUNTIME_DIR; without it the attempt only
+// Not the drivers that show nothing on any screen ("evdev" is the dummy driver
+// with keyboard input from the console), which SDL falls back to when no
+// display can be opened, leaving the program running unseen instead of
+// reporting the failed start; nor Wayland without XDG_RUNTIME_DIR, which only
 // prints the library's own complaint ahead of our message.
-bool cannot_reach(const char* driver) {
-    return SDL_strcmp(driver, "wayland") == 0 && SDL_getenv("WAYLAND_DISPLAY") == nullptr &&
-           SDL_getenv("XDG_RUNTIME_DIR") == nullptr;
+bool worth_trying(const char* driver) {
+    return SDL_strcmp(driver, "offscreen") != 0 && SDL_strcmp(driver, "dummy") != 0 &&
+           SDL_strcmp(driver, "evdev") != 0 &&
+           (SDL_strcmp(driver, "wayland") != 0 || SDL_getenv("WAYLAND_DISPLAY") != nullptr ||
+            SDL_getenv("XDG_RUNTIME_DIR") != nullptr);
 }
 
 // An X server that resets when its last client leaves (Xvfb's default) drops
@@ -44,22 +40,17 @@ bool cannot_reach(const char* driver) {
 // "unix:0.0"): then a failed start is worth another try.
 bool local_x_server_listens() {
     const char* name = SDL_getenv("DISPLAY");
-    if (name != nullptr && SDL_strncmp(name, "unix:", 5) == 0) {
-        name += 4;
-    }
-    if (name == nullptr || name[0] != ':' || SDL_isdigit(name[1]) == 0) {
+    int number = 0;
+    if (name == nullptr ||
+        (SDL_sscanf(name, ":%d", &number) != 1 && SDL_sscanf(name, "unix:%d", &number) != 1)) {
         return false;
     }
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    SDL_snprintf(address.sun_path, sizeof address.sun_path, "/tmp/.X11-unix/X%d",
-                 SDL_atoi(name + 1));
+    sockaddr_un address{AF_UNIX, {}};
+    SDL_snprintf(address.sun_path, sizeof address.sun_path, "/tmp/.X11-unix/X%d", number);
     const int probe = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    const bool listens =
-        probe >= 0 && connect(probe, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-    if (probe >= 0) {
-        close(probe);
-    }
+    const bool listens =  // connect fails too if there is no socket
+        connect(probe, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    close(probe);
     return listens;
 }
 
@@ -70,21 +61,17 @@ bool local_x_server_listens() {
 char failure_reason[256];
 bool start_driver(const char* driver) {
     SDL_SetHint(SDL_HINT_VIDEODRIVER, driver);
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) == 0) {
-        return true;
-    }
+    bool started = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
     const Uint64 give_up = SDL_GetTicks64() + 1000;
-    while (SDL_strcmp(driver, "x11") == 0 && SDL_GetTicks64() < give_up &&
+    while (!started && SDL_strcmp(driver, "x11") == 0 && SDL_GetTicks64() < give_up &&
            local_x_server_listens()) {
         SDL_Delay(50);
-        if (SDL_InitSubSystem(SDL_INIT_VIDEO) == 0) {
-            return true;
-        }
+        started = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
     }
-    if (failure_reason[0] == '\0') {
+    if (!started && failure_reason[0] == '\0') {
         SDL_strlcpy(failure_reason, SDL_GetError(), sizeof failure_reason);
     }
-    return false;
+    return started;
 }
 
 // Starts SDL's video subsystem once; false if there is no display to use.
@@ -101,8 +88,7 @@ bool start_video() {
     }
     for (int i = 0; i < SDL_GetNumVideoDrivers() && !video_started; ++i) {
         const char* driver = SDL_GetVideoDriver(i);
-        video_started = driver != nullptr && !shows_nothing(driver) && !cannot_reach(driver) &&
-                        start_driver(driver);
+        video_started = driver != nullptr && worth_trying(driver) && start_driver(driver);
     }
     return video_started;
 }
@@ -110,8 +96,10 @@ bool start_video() {
 void post_event(const SDL_Event& event) {
     if (event.type == SDL_WINDOWEVENT && event.window.windowID == shown.id &&
         event.window.event == SDL_WINDOWEVENT_SHOWN) {
-        // Its decorations are known once it is shown.
+        // Its decorations are known once it is shown; a new size holds none of
+        // the picture.
         refit_shown_window(shown);
+        forget_scaled_picture();
     }
     const InputMessage input = translate_event(in_client_pixels(event, shown), shown.id,
                                                shown.client_width, shown.client_height);
@@ -176,18 +164,13 @@ bool backend_create_window(const char* caption, int x, int y, int width, int hei
         std::fprintf(stderr, "No window: %s\n", SDL_GetError());
         return false;
     }
-    shown = FittedWindow{window, SDL_GetWindowID(window), width, height, rect.w, rect.h};
+    shown = FittedWindow{{width, height, rect.w, rect.h}, window, SDL_GetWindowID(window)};
     return true;
 }
 
 void backend_show_window(bool visible) {
-    if (shown.window == nullptr) {
-        return;
-    }
-    if (visible) {
-        SDL_ShowWindow(shown.window);
-    } else {
-        SDL_HideWindow(shown.window);
+    if (shown.window != nullptr) {
+        (visible ? SDL_ShowWindow : SDL_HideWindow)(shown.window);
     }
 }
 

@@ -30,7 +30,7 @@ bool present_to_window(SDL_Window* window, const FrameImage& image);
 bool present_scaled(const FittedWindow& shown, const FrameImage& image);
 
 // Forgets the picture shown scaled, so the next present scales all of it.
-// Call when the window it was shown in goes.
+// Call whenever the window's sizes change, and when it goes.
 void forget_scaled_picture();
 
 // The surface writes of the two presents, into the surface's pixel format (a
@@ -40,5 +40,5 @@ void forget_scaled_picture();
 bool copy_to_surface(SDL_Surface* surface, int top, const FrameImage& image);
 // - The image shrunk to shown.width x shown.height into the top-left corner.
 //   Rows the changes since the last call do not reach are left as they are,
-//   unless the surface or a size is new.
-bool scale_into_surface(SDL_Surface* surface, const FrameImage& image, const FittedWindow& shown);
+//   unless the surface is new or the picture forgotten.
+bool scale_into_surface(SDL_Surface* surface, const FrameImage& image, const WindowSizes& shown);
