@@ -422,7 +422,7 @@ TEST_F(SdlBackEnd, ARefittedWindowShowsALoneDotAveragedInLinearLight) {
     unsetenv("KESTROVAN_SCALE");
     refit_shown_window(shown);
     setenv("KESTROVAN_SCALE", "1", 1);
-    ASSERT_TRUE(present_scaled(shown, {frame.data(), WIDTH, WIDTH, HEIGHT}));
+    ASSERT_TRUE(present_to_window(shown.window, {frame.data(), WIDTH, WIDTH, HEIGHT}, &shown));
     SDL_Surface* surface = SDL_GetWindowSurface(shown.window);
     EXPECT_EQ(surface_colour(surface, 74, 150) & 0xFFFFFFu, 0u);
     EXPECT_EQ(surface_colour(surface, 75, 150) & 0xFFFFFFu, 0x474747u);  // 1/16 of its light

@@ -34,7 +34,6 @@ std::uint32_t output_row[MAX_CLIENT_SIDE];
 // sRGB curve.
 std::uint16_t to_linear[256];
 std::uint8_t to_srgb[65536];
-bool tables_ready = false;
 
 double srgb_to_linear(double value) {
     return value <= 0.04045 ? value / 12.92 : std::pow((value + 0.055) / 1.055, 2.4);
@@ -57,7 +56,6 @@ void build_tables() {
             to_srgb[value] = static_cast<std::uint8_t>(byte);
         }
     }
-    tables_ready = true;
 }
 
 // Adds one source row, `width` words, weighted by row_weight, into the output
@@ -123,9 +121,8 @@ bool scale_kernel_holds(int width, int height) {
 }
 
 void set_scaled_sizes(const WindowSizes& sizes) {
-    if (!tables_ready) {
-        build_tables();
-    }
+    build_tables();  // a millisecond, once for each new window surface
+    std::memset(picture, 0, sizeof(picture));
     for (int y = 0; y < sizes.height; ++y) {
         row_taps[y] = taps_of(y, sizes.client_height, sizes.height);
     }
@@ -200,8 +197,4 @@ const std::uint32_t* scaled_row(const WindowSizes& sizes, int y) {
         output_row[x] = word;
     }
     return output_row;
-}
-
-void forget_picture() {
-    std::memset(picture, 0, sizeof(picture));
 }

@@ -40,8 +40,8 @@ struct WindowSizes {
     int height;
 };
 
-// Sets the kernel's taps for these sizes, of a client it holds (above). The
-// picture kept stays.
+// Sets the kernel's taps for these sizes, of a client it holds (above), and
+// forgets the picture kept: all black, as before the first take.
 void set_scaled_sizes(const WindowSizes& sizes);
 
 // Takes the image (the client's top-left part) into the picture kept, noting
@@ -53,6 +53,3 @@ bool scaled_row_changed(int y);
 // Output row y of the picture kept: sizes.width words, colour in the low 24
 // bits (blue lowest), the top byte 0. Valid until the next call.
 const std::uint32_t* scaled_row(const WindowSizes& sizes, int y);
-
-// Forgets the picture kept: all black, as before the first take.
-void forget_picture();

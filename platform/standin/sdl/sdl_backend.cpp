@@ -22,11 +22,10 @@ namespace {
 FittedWindow shown{};
 bool video_started = false;
 
-// Not the drivers that show nothing on any screen ("evdev" is the dummy driver
-// with keyboard input from the console), which SDL falls back to when no
-// display can be opened, leaving the program running unseen instead of
-// reporting the failed start; nor Wayland without XDG_RUNTIME_DIR, which only
-// prints the library's own complaint ahead of our message.
+// Not the drivers that show nothing ("evdev" is the dummy driver with console
+// keys), which SDL falls back to when no display opens, leaving the program
+// running unseen; nor Wayland without XDG_RUNTIME_DIR, whose attempt only
+// prints the library's complaint ahead of our message.
 bool worth_trying(const char* driver) {
     return SDL_strcmp(driver, "offscreen") != 0 && SDL_strcmp(driver, "dummy") != 0 &&
            SDL_strcmp(driver, "evdev") != 0 &&
@@ -34,10 +33,8 @@ bool worth_trying(const char* driver) {
             SDL_getenv("XDG_RUNTIME_DIR") != nullptr);
 }
 
-// An X server that resets when its last client leaves (Xvfb's default) drops
-// a connection that arrives meanwhile, and SDL then finds no usable driver.
-// Whether a server listens on the local display DISPLAY names (":0",
-// "unix:0.0"): then a failed start is worth another try.
+// Whether a server listens on the local X display DISPLAY names (":0",
+// "unix:0.0"), so that a failed start is worth another try.
 bool local_x_server_listens() {
     const char* name = SDL_getenv("DISPLAY");
     int number = 0;
@@ -54,10 +51,11 @@ bool local_x_server_listens() {
     return listens;
 }
 
-// Starts SDL's video subsystem with the driver(s) named. A dropped x11
-// connection is tried again, for a second from the failure, while a server
-// listens on the display (its reset takes longer on a busy machine). The
-// first failure's reason is kept for the report of a failed start.
+// Starts SDL's video subsystem with the driver(s) named. An X server that
+// resets as its last client leaves (Xvfb's default) drops a connection
+// arriving meanwhile: x11 is tried again for a second from the failure (a
+// reset takes longer on a busy machine) while a server listens. The first
+// failure's reason is kept for the report of a failed start.
 char failure_reason[256];
 bool start_driver(const char* driver) {
     SDL_SetHint(SDL_HINT_VIDEODRIVER, driver);
@@ -175,20 +173,18 @@ void backend_show_window(bool visible) {
 }
 
 void backend_destroy_window() {
-    if (shown.window == nullptr) {
-        return;
+    if (shown.window != nullptr) {
+        forget_scaled_picture();
+        SDL_DestroyWindow(shown.window);
+        shown = FittedWindow{};
     }
-    forget_scaled_picture();
-    SDL_DestroyWindow(shown.window);
-    shown = FittedWindow{};
 }
 
 // A scaled window is only ever shown scaled, so the picture lies where the
 // pointer mapping puts presses.
 bool backend_present(const FrameImage& image) {
     return shown.window != nullptr &&
-           (shows_scaled(shown) ? present_scaled(shown, image)
-                                : present_to_window(shown.window, image));
+           present_to_window(shown.window, image, shows_scaled(shown) ? &shown : nullptr);
 }
 
 void backend_pump_events(bool wait) {

@@ -38,9 +38,11 @@ bool copy_to_surface(SDL_Surface* surface, int top, const FrameImage& image) {
                              destination, surface->pitch) == 0;
 }
 
-bool present_to_window(SDL_Window* window, const FrameImage& image) {
+bool present_to_window(SDL_Window* window, const FrameImage& image, const WindowSizes* scaled) {
     SDL_Surface* surface = SDL_GetWindowSurface(window);
-    return surface != nullptr && copy_to_surface(surface, 0, image) &&
+    return surface != nullptr &&
+           (scaled != nullptr ? scale_into_surface(surface, image, *scaled)
+                              : copy_to_surface(surface, 0, image)) &&
            SDL_UpdateWindowSurface(window) == 0;
 }
 
@@ -67,13 +69,6 @@ bool scale_into_surface(SDL_Surface* surface, const FrameImage& image, const Win
     return true;
 }
 
-bool present_scaled(const FittedWindow& shown, const FrameImage& image) {
-    SDL_Surface* surface = SDL_GetWindowSurface(shown.window);
-    return surface != nullptr && scale_into_surface(surface, image, shown) &&
-           SDL_UpdateWindowSurface(shown.window) == 0;
-}
-
 void forget_scaled_picture() {
     scaled_surface = nullptr;
-    forget_picture();
 }

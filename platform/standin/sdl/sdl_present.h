@@ -9,7 +9,7 @@
 #include <SDL.h>
 
 #include "platform/standin/backend.h"
-#include "platform/standin/sdl/window_fit.h"
+#include "platform/standin/sdl/scale_kernel.h"
 
 // Hints that must be set before SDL's video subsystem starts:
 // - the window surface is SDL's plain framebuffer, not a texture drawn
@@ -19,15 +19,13 @@
 //   also a quit event, so one close gives one WM_CLOSE.
 void apply_sdl_hints();
 
-// Shows the image one to one in the window: copied into its surface, then
-// put. False if SDL fails.
-bool present_to_window(SDL_Window* window, const FrameImage& image);
-
-// Shows the image (the client's top-left part, as every present) shrunk to the
-// window's size. Only the rows the changes reach are scaled again; an
-// unchanged picture is only put again, for a window whose contents were lost.
-// False if SDL fails.
-bool present_scaled(const FittedWindow& shown, const FrameImage& image);
+// Shows the image in the window, copied into its surface and put: one to one,
+// or with `scaled` shrunk to the sizes of a window that shows its client
+// scaled, scaling again only the rows the changes reach (an unchanged picture
+// is only put again, for a window whose contents were lost). False if SDL
+// fails.
+bool present_to_window(SDL_Window* window, const FrameImage& image,
+                       const WindowSizes* scaled = nullptr);
 
 // Forgets the picture shown scaled, so the next present scales all of it.
 // Call whenever the window's sizes change, and when it goes.
