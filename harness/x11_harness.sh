@@ -137,8 +137,7 @@ xh_start_program() {
     XH_PROGRAM_PID=$!
 }
 
-# Held still (SIGSTOP) while another client leaves and CMD connects, a server
-# that resets takes both in one pass: its last client gone, it drops CMD's.
+# Held still (SIGSTOP), the server sees the client go and CMD come at once: it resets, dropping CMD.
 xh_start_program_as_a_client_leaves() {
     xdotool sleep 60 &
     local leaving=$! connected='ls -l /proc/$0/fd | grep -q socket:'
@@ -146,8 +145,7 @@ xh_start_program_as_a_client_leaves() {
     kill -STOP "$XH_SERVER_PID"
     xh_start_program "$@"
     xh_poll 10 bash -c "$connected" "$XH_PROGRAM_PID" && sleep 0.1  # and sent its set-up
-    kill -KILL "$leaving"
-    kill -CONT "$XH_SERVER_PID"
+    kill -KILL "$leaving"; kill -CONT "$XH_SERVER_PID"
 }
 
 xh_program_running() {

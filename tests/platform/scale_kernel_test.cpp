@@ -23,8 +23,7 @@ TEST(ScaleKernel, EachTapWeighsTheShareOfItsSourceLineInTheWindowLine) {
     const int sizes[][2] = {{1024, 768}, {1280, 1000}, {1024, 512}, {32, 24}, {32, 20}};
     for (const auto& size : sizes) {
         SCOPED_TRACE(testing::Message() << size[0] << " in " << size[1]);
-        // The source lines a window line covers.
-        const double lines = static_cast<double>(size[0]) / size[1];
+        const double lines = static_cast<double>(size[0]) / size[1];  // under a window line
         int spanning_three = 0;
         for (int out = 0; out < size[1]; ++out) {
             const OutputTaps taps = taps_of(out, size[0], size[1]);

@@ -187,10 +187,9 @@ TEST(SdlWindowFit, AScaledWindowLiesInTheUsableAreaWithItsDecorations) {
         const SDL_Rect r = fitted_window_rect({x, y}, WIDTH, HEIGHT, area, frame);
         return std::array<int, 4>{r.x, r.y, r.w, r.h};
     };
-    // Moved in from wherever the program puts it; one to one where it fits;
-    // exactly half where the room holds a step less.
+    // Moved in from wherever the program puts it; one to one where it fits.
     EXPECT_EQ(fit(0, 0, room), (std::array<int, 4>{104, 70, 865, 692}));
-    EXPECT_EQ(fit(0, 0, SDL_Rect{0, 0, 643, 542}), (std::array<int, 4>{4, 30, 640, 512}));
+    EXPECT_EQ(fit(0, 0, {0, 0, 643, 542}), (std::array<int, 4>{4, 30, 640, 512}));  // half: no less
     EXPECT_EQ(fit(2000, 2000, room), (std::array<int, 4>{497, 72, 865, 692}));
     EXPECT_EQ(fit(10, 20, SDL_Rect{0, 0, 1600, 1200}), (std::array<int, 4>{10, 20, WIDTH, HEIGHT}));
 }
@@ -409,12 +408,11 @@ TEST_F(SdlBackEnd, PresentShowsTheImageColoursInTheWindow) {
 }
 
 TEST_F(SdlBackEnd, ARefittedWindowShowsALoneDotAveragedInLinearLight) {
-    // The dummy display (1024x768) holds the client at 3/4: a window opened
-    // one to one is refitted and presented at that size. There the white dot
-    // at client (101, 201) falls on window pixels 75..76 and 150..151, a third
-    // and two thirds each way, on black whose top byte must not show (nor in
-    // the pixel left of them). The brightest keeps a quarter of its light, 137
-    // in sRGB (a blend of sRGB values would give 64, nearest neighbour 0 or 255).
+    // Opened one to one, refitted to the dummy display (1024x768): 3/4. The
+    // white dot at client (101, 201) falls on window pixels 75..76 and 150..151,
+    // a third and two thirds each way, on black whose top byte must not show
+    // (nor left of them). The brightest keeps a quarter of its light, 137 in
+    // sRGB (a blend of sRGB values would give 64, nearest neighbour 0 or 255).
     std::vector<std::uint32_t> frame(static_cast<std::size_t>(WIDTH) * HEIGHT, 0xFF000000u);
     frame[201 * WIDTH + 101] = 0x00FFFFFFu;
     FittedWindow shown{
