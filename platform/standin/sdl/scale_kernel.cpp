@@ -121,7 +121,7 @@ bool scale_kernel_holds(int width, int height) {
 }
 
 void set_scaled_sizes(const WindowSizes& sizes) {
-    build_tables();  // a millisecond, once for each new window surface
+    build_tables();  // well under a millisecond, with each new window surface
     std::memset(picture, 0, sizeof(picture));
     for (int y = 0; y < sizes.height; ++y) {
         row_taps[y] = taps_of(y, sizes.client_height, sizes.height);
