@@ -121,13 +121,13 @@ void BM_present_scaled(benchmark::State& state) {
     SDL_Window* window = window_or_skip(state) == nullptr
                              ? nullptr
                              : SDL_CreateWindow("scaled", 0, 0, width, height, SDL_WINDOW_SHOWN);
-    const FittedWindow shown{window, 0, FRAME_WIDTH, FRAME_HEIGHT, width, height};
+    const WindowSizes shown{FRAME_WIDTH, FRAME_HEIGHT, width, height};
     render_frame();
     for (auto _ : state) {
         if (state.range(1) == 0) {
             forget_scaled_picture();
         }
-        present_scaled(shown, WHOLE_FRAME);
+        present_to_window(window, WHOLE_FRAME, &shown);
     }
     forget_scaled_picture();
     SDL_DestroyWindow(window);

@@ -7,7 +7,9 @@
 #   xh_fail TEXT                   end the test, naming the current step
 #   xh_require_tools TOOL...       fail unless every tool is on PATH
 #   xh_start_server [WxHxD]        private Xvfb on a free display; sets DISPLAY
+#                                  (with XH_SERVER_RESETS, it resets as by default)
 #   xh_start_program DIR CMD...    run CMD in DIR in the background (XH_PROGRAM_PID)
+#   xh_start_program_as_a_client_leaves DIR CMD...  the same as another leaves
 #   xh_wait_window TITLE [SECS]    wait until a visible window with exactly this
 #                                  title exists; sets XH_WINDOW
 #   xh_window_geometry WINDOW      sets XH_WINDOW_X/Y/WIDTH/HEIGHT (the X window's
@@ -69,6 +71,7 @@ xh_cleanup() {
         wait "$XH_PROGRAM_PID" 2>/dev/null
     fi
     if [[ -n "$XH_SERVER_PID" ]] && kill -0 "$XH_SERVER_PID" 2>/dev/null; then
+        kill -CONT "$XH_SERVER_PID" 2>/dev/null
         kill -TERM "$XH_SERVER_PID" 2>/dev/null
         wait "$XH_SERVER_PID" 2>/dev/null
     fi
@@ -111,7 +114,9 @@ xh_start_server() {
     # -displayfd: the server picks a free display number itself and writes it
     # here once it accepts connections, so parallel tests never collide.
     : >"$XH_WORK/display"
-    Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp -noreset \
+    local reset=-noreset
+    [[ -z "${XH_SERVER_RESETS:-}" ]] || reset=-reset
+    Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp "$reset" \
         3>"$XH_WORK/display" 2>"$XH_WORK/xvfb.log" &
     XH_SERVER_PID=$!
     xh_server_ready() {
@@ -130,6 +135,17 @@ xh_start_program() {
     [[ -x "$1" ]] || xh_fail "'$1' is not an executable"
     (cd "$dir" && exec "$@") >"$XH_WORK/program.out" 2>"$XH_WORK/program.err" &
     XH_PROGRAM_PID=$!
+}
+
+# Held still (SIGSTOP), the server sees the client go and CMD come at once: it resets, dropping CMD.
+xh_start_program_as_a_client_leaves() {
+    xdotool sleep 60 &
+    local leaving=$! connected='ls -l /proc/$0/fd | grep -q socket:'
+    xh_poll 10 bash -c "$connected" "$leaving" || xh_fail "xdotool did not connect"
+    kill -STOP "$XH_SERVER_PID"
+    xh_start_program "$@"
+    xh_poll 10 bash -c "$connected" "$XH_PROGRAM_PID" && sleep 0.1  # and sent its set-up
+    kill -KILL "$leaving"; kill -CONT "$XH_SERVER_PID"
 }
 
 xh_program_running() {

@@ -189,6 +189,7 @@ TEST(SdlWindowFit, AScaledWindowLiesInTheUsableAreaWithItsDecorations) {
     };
     // Moved in from wherever the program puts it; one to one where it fits.
     EXPECT_EQ(fit(0, 0, room), (std::array<int, 4>{104, 70, 865, 692}));
+    EXPECT_EQ(fit(0, 0, {0, 0, 643, 542}), (std::array<int, 4>{4, 30, 640, 512}));  // half: no less
     EXPECT_EQ(fit(2000, 2000, room), (std::array<int, 4>{497, 72, 865, 692}));
     EXPECT_EQ(fit(10, 20, SDL_Rect{0, 0, 1600, 1200}), (std::array<int, 4>{10, 20, WIDTH, HEIGHT}));
 }
@@ -406,24 +407,27 @@ TEST_F(SdlBackEnd, PresentShowsTheImageColoursInTheWindow) {
     ReleaseDC(window, dc);
 }
 
-TEST_F(SdlBackEnd, ScaledPresentAveragesALoneDotInLinearLight) {
-    // At 3/4 the white dot at client (101, 201) falls on window pixels 75..76
-    // and 150..151, a third and two thirds each way, on black whose top byte
-    // must not show (nor in the pixel left of them). The brightest keeps a
-    // quarter of its light, 137 in sRGB (a blend of sRGB values would give 64,
-    // nearest neighbour 0 or 255).
+TEST_F(SdlBackEnd, ARefittedWindowShowsALoneDotAveragedInLinearLight) {
+    // Opened one to one, refitted to the dummy display (1024x768): 3/4. The
+    // white dot at client (101, 201) falls on window pixels 75..76 and 150..151,
+    // a third and two thirds each way, on black whose top byte must not show
+    // (nor left of them). The brightest keeps a quarter of its light, 137 in
+    // sRGB (a blend of sRGB values would give 64, nearest neighbour 0 or 255).
     std::vector<std::uint32_t> frame(static_cast<std::size_t>(WIDTH) * HEIGHT, 0xFF000000u);
     frame[201 * WIDTH + 101] = 0x00FFFFFFu;
-    SDL_Window* small = SDL_CreateWindow("scaled", 0, 0, WIDTH * 3 / 4, HEIGHT * 3 / 4, 0);
-    const FittedWindow shown{small, 0, WIDTH, HEIGHT, WIDTH * 3 / 4, HEIGHT * 3 / 4};
-    ASSERT_TRUE(present_scaled(shown, {frame.data(), WIDTH, WIDTH, HEIGHT}));
-    SDL_Surface* surface = SDL_GetWindowSurface(small);
+    FittedWindow shown{
+        {WIDTH, HEIGHT, WIDTH, HEIGHT}, SDL_CreateWindow("", 0, 0, WIDTH, HEIGHT, 0), 0};
+    unsetenv("KESTROVAN_SCALE");
+    refit_shown_window(shown);
+    setenv("KESTROVAN_SCALE", "1", 1);
+    ASSERT_TRUE(present_to_window(shown.window, {frame.data(), WIDTH, WIDTH, HEIGHT}, &shown));
+    SDL_Surface* surface = SDL_GetWindowSurface(shown.window);
     EXPECT_EQ(surface_colour(surface, 74, 150) & 0xFFFFFFu, 0u);
     EXPECT_EQ(surface_colour(surface, 75, 150) & 0xFFFFFFu, 0x474747u);  // 1/16 of its light
     EXPECT_EQ(surface_colour(surface, 76, 150) & 0xFFFFFFu, 0x636363u);  // 1/8
     EXPECT_EQ(surface_colour(surface, 76, 151) & 0xFFFFFFu, 0x898989u);  // 1/4
     forget_scaled_picture();
-    SDL_DestroyWindow(small);
+    SDL_DestroyWindow(shown.window);
 }
 
 }  // namespace

@@ -16,16 +16,12 @@ struct SourceSpread {
     int weight[2];
 };
 
-int client_width = 0;
-int client_height = 0;
-int output_width = 0;
 OutputTaps row_taps[MAX_CLIENT_SIDE];
 SourceSpread column_spread[MAX_CLIENT_SIDE];
 
 // The client's picture as last taken, and which of its rows that take changed.
 std::uint32_t picture[MAX_CLIENT_PIXELS];
 bool row_changed[MAX_CLIENT_SIDE];
-bool holds_picture = false;  // picture is all zero until one is taken
 
 // One output row being summed, per colour channel in linear light, and the
 // columns that received anything; every other column stays black.
@@ -38,7 +34,6 @@ std::uint32_t output_row[MAX_CLIENT_SIDE];
 // sRGB curve.
 std::uint16_t to_linear[256];
 std::uint8_t to_srgb[65536];
-bool tables_ready = false;
 
 double srgb_to_linear(double value) {
     return value <= 0.04045 ? value / 12.92 : std::pow((value + 0.055) / 1.055, 2.4);
@@ -61,19 +56,18 @@ void build_tables() {
             to_srgb[value] = static_cast<std::uint8_t>(byte);
         }
     }
-    tables_ready = true;
 }
 
-// Adds one source row, weighted by row_weight, into the output row's sums.
-// Black adds nothing, and most of the editor's picture is black: runs of it
-// are passed over four words at a time.
-void add_source_row(const std::uint32_t* row, int row_weight, int* touched_count) {
-    for (int x = 0; x < client_width; ++x) {
-        while (x + 4 <= client_width &&
+// Adds one source row, `width` words, weighted by row_weight, into the output
+// row's sums. Black adds nothing, and most of the editor's picture is black:
+// runs of it are passed over four words at a time.
+void add_source_row(const std::uint32_t* row, int width, int row_weight, int* touched_count) {
+    for (int x = 0; x < width; ++x) {
+        while (x + 4 <= width &&
                ((row[x] | row[x + 1] | row[x + 2] | row[x + 3]) & COLOUR_BITS) == 0) {
             x += 4;
         }
-        if (x >= client_width || (row[x] & COLOUR_BITS) == 0) {
+        if (x >= width || (row[x] & COLOUR_BITS) == 0) {
             continue;
         }
         const std::uint32_t word = row[x];
@@ -107,7 +101,7 @@ OutputTaps taps_of(int out, int source, int output) {
     const std::int64_t start = static_cast<std::int64_t>(out) * source;
     const std::int64_t end = start + source;
     const auto in_256ths = [source](std::int64_t units) {
-        return static_cast<int>((units * SCALE_WEIGHT_ONE + source / 2) / source);
+        return static_cast<int>((units * 256 + source / 2) / source);
     };
     OutputTaps taps{static_cast<int>(start / output), {0, 0, 0}};
     for (int t = 0; t < 3; ++t) {
@@ -126,21 +120,17 @@ bool scale_kernel_holds(int width, int height) {
            static_cast<long long>(width) * height <= MAX_CLIENT_PIXELS;
 }
 
-void set_scaled_sizes(int width, int height, int out_width, int out_height) {
-    if (!tables_ready) {
-        build_tables();
+void set_scaled_sizes(const WindowSizes& sizes) {
+    build_tables();  // well under a millisecond, with each new window surface
+    std::memset(picture, 0, sizeof(picture));
+    for (int y = 0; y < sizes.height; ++y) {
+        row_taps[y] = taps_of(y, sizes.client_height, sizes.height);
     }
-    client_width = width;
-    client_height = height;
-    output_width = out_width;
-    for (int y = 0; y < out_height; ++y) {
-        row_taps[y] = taps_of(y, height, out_height);
-    }
-    for (int x = 0; x < width; ++x) {
+    for (int x = 0; x < sizes.client_width; ++x) {
         column_spread[x] = SourceSpread{-1, {0, 0}};
     }
-    for (int out = 0; out < out_width; ++out) {
-        const OutputTaps taps = taps_of(out, width, out_width);
+    for (int out = 0; out < sizes.width; ++out) {
+        const OutputTaps taps = taps_of(out, sizes.client_width, sizes.width);
         for (int t = 0; t < 3; ++t) {
             if (taps.weight[t] == 0) {
                 continue;
@@ -154,21 +144,20 @@ void set_scaled_sizes(int width, int height, int out_width, int out_height) {
     }
 }
 
-bool take_picture(const FrameImage& image) {
-    holds_picture = true;
+bool take_picture(const WindowSizes& sizes, const FrameImage& image) {
     bool any = false;
     const std::size_t row_bytes = static_cast<std::size_t>(image.width) * BYTES_PER_WORD;
     for (int y = 0; y < image.height; ++y) {
         const std::uint32_t* from =
             image.pixels + static_cast<std::ptrdiff_t>(y) * image.pitch_words;
-        std::uint32_t* to = picture + static_cast<std::ptrdiff_t>(y) * client_width;
+        std::uint32_t* to = picture + static_cast<std::ptrdiff_t>(y) * sizes.client_width;
         row_changed[y] = std::memcmp(from, to, row_bytes) != 0;
         if (row_changed[y]) {
             std::memcpy(to, from, row_bytes);
             any = true;
         }
     }
-    for (int y = image.height; y < client_height; ++y) {
+    for (int y = image.height; y < sizes.client_height; ++y) {
         row_changed[y] = false;
     }
     return any;
@@ -184,16 +173,17 @@ bool scaled_row_changed(int y) {
     return false;
 }
 
-const std::uint32_t* scaled_row(int y) {
+const std::uint32_t* scaled_row(const WindowSizes& sizes, int y) {
     const OutputTaps& taps = row_taps[y];
     int touched_count = 0;
     for (int t = 0; t < 3; ++t) {
         if (taps.weight[t] != 0) {
-            add_source_row(picture + static_cast<std::ptrdiff_t>(taps.first + t) * client_width,
-                           taps.weight[t], &touched_count);
+            add_source_row(
+                picture + static_cast<std::ptrdiff_t>(taps.first + t) * sizes.client_width,
+                sizes.client_width, taps.weight[t], &touched_count);
         }
     }
-    std::memset(output_row, 0, static_cast<std::size_t>(output_width) * BYTES_PER_WORD);
+    std::memset(output_row, 0, static_cast<std::size_t>(sizes.width) * BYTES_PER_WORD);
     // Weights total 256 x 256, so the sums are 16-bit linear values shifted
     // up by 16 bits (at most 0xFFFF0000: rounding cannot overflow).
     for (int i = 0; i < touched_count; ++i) {
@@ -207,11 +197,4 @@ const std::uint32_t* scaled_row(int y) {
         output_row[x] = word;
     }
     return output_row;
-}
-
-void forget_picture() {
-    if (holds_picture) {
-        std::memset(picture, 0, sizeof(picture));
-        holds_picture = false;
-    }
 }

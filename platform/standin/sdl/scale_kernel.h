@@ -16,12 +16,10 @@
 
 #include "platform/standin/backend.h"
 
-// Tap weights are in 1/256ths of a line and sum to 256 for every output line.
-constexpr int SCALE_WEIGHT_ONE = 256;
-
 // The area weights of output line `out` over the source lines from `first` on
 // (at a scale from 1/2 to 1 at most three), when `source` lines are shown in
-// `output` (output <= source <= 2 * output), rounded so they sum to 256.
+// `output` (output <= source <= 2 * output), in 256ths of the output line,
+// rounded so they sum to 256.
 struct OutputTaps {
     int first;
     int weight[3];
@@ -32,20 +30,26 @@ OutputTaps taps_of(int out, int source, int output);
 // side and 2 megapixels in all (a 1920 x 1080 screen).
 bool scale_kernel_holds(int client_width, int client_height);
 
-// Sets the kernel for a client of client_width x client_height (held, above)
-// shown in output_width x output_height, each from half the client's side to
-// all of it. The picture kept stays.
-void set_scaled_sizes(int client_width, int client_height, int output_width, int output_height);
+// A client of client_width x client_height shown in a window of width x
+// height, each side from half the client's to all of it: the one record of a
+// window's sizes, kept with the window (window_fit.h) and read by each call.
+struct WindowSizes {
+    int client_width;
+    int client_height;
+    int width;  // the client's size, or smaller: the window shows it scaled
+    int height;
+};
+
+// Sets the kernel's taps for these sizes, of a client it holds (above), and
+// forgets the picture kept: all black, as before the first take.
+void set_scaled_sizes(const WindowSizes& sizes);
 
 // Takes the image (the client's top-left part) into the picture kept, noting
 // which rows changed; returns whether any did. Output row y then needs
 // scaling again if scaled_row_changed(y).
-bool take_picture(const FrameImage& image);
+bool take_picture(const WindowSizes& sizes, const FrameImage& image);
 bool scaled_row_changed(int y);
 
-// Output row y of the picture kept: output_width words, colour in the low 24
+// Output row y of the picture kept: sizes.width words, colour in the low 24
 // bits (blue lowest), the top byte 0. Valid until the next call.
-const std::uint32_t* scaled_row(int y);
-
-// Forgets the picture kept: all black, as before the first take.
-void forget_picture();
+const std::uint32_t* scaled_row(const WindowSizes& sizes, int y);

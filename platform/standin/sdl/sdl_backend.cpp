@@ -5,6 +5,10 @@
 #include <cstdlib>
 #include <thread>
 
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
 #include <SDL.h>
 
 #include "platform/standin/backend.h"
@@ -18,20 +22,54 @@ namespace {
 FittedWindow shown{};
 bool video_started = false;
 
-// Drivers that show nothing on any screen ("evdev" is the dummy driver with
-// keyboard input from the console). SDL falls back to them when no display
-// can be opened, which would leave the program running unseen instead of
-// reporting the failed start.
-bool shows_nothing(const char* driver) {
-    return SDL_strcmp(driver, "offscreen") == 0 || SDL_strcmp(driver, "dummy") == 0 ||
-           SDL_strcmp(driver, "evdev") == 0;
+// Not the drivers that show nothing ("evdev" is the dummy driver with console
+// keys), which SDL falls back to when no display opens, leaving the program
+// running unseen; nor Wayland without XDG_RUNTIME_DIR, whose attempt only
+// prints the library's complaint ahead of our message.
+bool worth_trying(const char* driver) {
+    return SDL_strcmp(driver, "offscreen") != 0 && SDL_strcmp(driver, "dummy") != 0 &&
+           SDL_strcmp(driver, "evdev") != 0 &&
+           (SDL_strcmp(driver, "wayland") != 0 || SDL_getenv("WAYLAND_DISPLAY") != nullptr ||
+            SDL_getenv("XDG_RUNTIME_DIR") != nullptr);
 }
 
-// Wayland is reached through XDG_RUNTIME_DIR; without it the attempt only
-// prints the library's own complaint ahead of our message.
-bool cannot_reach(const char* driver) {
-    return SDL_strcmp(driver, "wayland") == 0 && SDL_getenv("WAYLAND_DISPLAY") == nullptr &&
-           SDL_getenv("XDG_RUNTIME_DIR") == nullptr;
+// Whether a server listens on the local X display DISPLAY names (":0",
+// "unix:0.0"), so that a failed start is worth another try.
+bool local_x_server_listens() {
+    const char* name = SDL_getenv("DISPLAY");
+    int number = 0;
+    if (name == nullptr ||
+        (SDL_sscanf(name, ":%d", &number) != 1 && SDL_sscanf(name, "unix:%d", &number) != 1)) {
+        return false;
+    }
+    sockaddr_un address{AF_UNIX, {}};
+    SDL_snprintf(address.sun_path, sizeof address.sun_path, "/tmp/.X11-unix/X%d", number);
+    const int probe = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const bool listens =  // connect fails too if there is no socket
+        connect(probe, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    close(probe);
+    return listens;
+}
+
+// Starts SDL's video subsystem with the driver(s) named. An X server that
+// resets as its last client leaves (Xvfb's default) drops a connection
+// arriving meanwhile: x11 is tried again for a second from the failure (a
+// reset takes longer on a busy machine) while a server listens. The first
+// failure's reason is kept for the report of a failed start.
+char failure_reason[256];
+bool start_driver(const char* driver) {
+    SDL_SetHint(SDL_HINT_VIDEODRIVER, driver);
+    bool started = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+    const Uint64 give_up = SDL_GetTicks64() + 1000;
+    while (!started && SDL_strcmp(driver, "x11") == 0 && SDL_GetTicks64() < give_up &&
+           local_x_server_listens()) {
+        SDL_Delay(50);
+        started = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+    }
+    if (!started && failure_reason[0] == '\0') {
+        SDL_strlcpy(failure_reason, SDL_GetError(), sizeof failure_reason);
+    }
+    return started;
 }
 
 // Starts SDL's video subsystem once; false if there is no display to use.
@@ -42,17 +80,13 @@ bool start_video() {
     }
     apply_sdl_hints();
     tolerate_late_wakeups();  // the pause waits in SDL_WaitEvent
-    if (SDL_getenv("SDL_VIDEODRIVER") != nullptr) {
-        video_started = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+    if (const char* named = SDL_getenv("SDL_VIDEODRIVER"); named != nullptr) {
+        video_started = start_driver(named);
         return video_started;
     }
     for (int i = 0; i < SDL_GetNumVideoDrivers() && !video_started; ++i) {
         const char* driver = SDL_GetVideoDriver(i);
-        if (driver == nullptr || shows_nothing(driver) || cannot_reach(driver)) {
-            continue;
-        }
-        SDL_SetHint(SDL_HINT_VIDEODRIVER, driver);
-        video_started = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+        video_started = driver != nullptr && worth_trying(driver) && start_driver(driver);
     }
     return video_started;
 }
@@ -60,8 +94,10 @@ bool start_video() {
 void post_event(const SDL_Event& event) {
     if (event.type == SDL_WINDOWEVENT && event.window.windowID == shown.id &&
         event.window.event == SDL_WINDOWEVENT_SHOWN) {
-        // Its decorations are known once it is shown.
+        // Its decorations are known once it is shown; a new size holds none of
+        // the picture.
         refit_shown_window(shown);
+        forget_scaled_picture();
     }
     const InputMessage input = translate_event(in_client_pixels(event, shown), shown.id,
                                                shown.client_width, shown.client_height);
@@ -104,8 +140,13 @@ bool backend_register_class(const WNDCLASSA&) {
     return true;
 }
 
+// A failed start also says why, in SDL's words, on standard error.
 bool backend_create_window(const char* caption, int x, int y, int width, int height) {
-    if (shown.window != nullptr || !start_video()) {
+    if (shown.window != nullptr) {
+        return false;
+    }
+    if (!start_video()) {
+        std::fprintf(stderr, "No display: %s\n", failure_reason);
         return false;
     }
     // A press that gives the window the focus is a press, as on Windows: SDL
@@ -118,38 +159,32 @@ bool backend_create_window(const char* caption, int x, int y, int width, int hei
     SDL_Window* window =
         SDL_CreateWindow(caption, rect.x, rect.y, rect.w, rect.h, SDL_WINDOW_HIDDEN);
     if (window == nullptr) {
+        std::fprintf(stderr, "No window: %s\n", SDL_GetError());
         return false;
     }
-    shown = FittedWindow{window, SDL_GetWindowID(window), width, height, rect.w, rect.h};
+    shown = FittedWindow{{width, height, rect.w, rect.h}, window, SDL_GetWindowID(window)};
     return true;
 }
 
 void backend_show_window(bool visible) {
-    if (shown.window == nullptr) {
-        return;
-    }
-    if (visible) {
-        SDL_ShowWindow(shown.window);
-    } else {
-        SDL_HideWindow(shown.window);
+    if (shown.window != nullptr) {
+        (visible ? SDL_ShowWindow : SDL_HideWindow)(shown.window);
     }
 }
 
 void backend_destroy_window() {
-    if (shown.window == nullptr) {
-        return;
+    if (shown.window != nullptr) {
+        forget_scaled_picture();
+        SDL_DestroyWindow(shown.window);
+        shown = FittedWindow{};
     }
-    forget_scaled_picture();
-    SDL_DestroyWindow(shown.window);
-    shown = FittedWindow{};
 }
 
 // A scaled window is only ever shown scaled, so the picture lies where the
 // pointer mapping puts presses.
 bool backend_present(const FrameImage& image) {
     return shown.window != nullptr &&
-           (shows_scaled(shown) ? present_scaled(shown, image)
-                                : present_to_window(shown.window, image));
+           present_to_window(shown.window, image, shows_scaled(shown) ? &shown : nullptr);
 }
 
 void backend_pump_events(bool wait) {

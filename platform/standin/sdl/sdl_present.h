@@ -9,7 +9,7 @@
 #include <SDL.h>
 
 #include "platform/standin/backend.h"
-#include "platform/standin/sdl/window_fit.h"
+#include "platform/standin/sdl/scale_kernel.h"
 
 // Hints that must be set before SDL's video subsystem starts:
 // - the window surface is SDL's plain framebuffer, not a texture drawn
@@ -19,18 +19,16 @@
 //   also a quit event, so one close gives one WM_CLOSE.
 void apply_sdl_hints();
 
-// Shows the image one to one in the window: copied into its surface, then
-// put. False if SDL fails.
-bool present_to_window(SDL_Window* window, const FrameImage& image);
-
-// Shows the image (the client's top-left part, as every present) shrunk to the
-// window's size. Only the rows the changes reach are scaled again; an
-// unchanged picture is only put again, for a window whose contents were lost.
-// False if SDL fails.
-bool present_scaled(const FittedWindow& shown, const FrameImage& image);
+// Shows the image in the window, copied into its surface and put: one to one,
+// or with `scaled` shrunk to the sizes of a window that shows its client
+// scaled, scaling again only the rows the changes reach (an unchanged picture
+// is only put again, for a window whose contents were lost). False if SDL
+// fails.
+bool present_to_window(SDL_Window* window, const FrameImage& image,
+                       const WindowSizes* scaled = nullptr);
 
 // Forgets the picture shown scaled, so the next present scales all of it.
-// Call when the window it was shown in goes.
+// Call whenever the window's sizes change, and when it goes.
 void forget_scaled_picture();
 
 // The surface writes of the two presents, into the surface's pixel format (a
@@ -40,5 +38,5 @@ void forget_scaled_picture();
 bool copy_to_surface(SDL_Surface* surface, int top, const FrameImage& image);
 // - The image shrunk to shown.width x shown.height into the top-left corner.
 //   Rows the changes since the last call do not reach are left as they are,
-//   unless the surface or a size is new.
-bool scale_into_surface(SDL_Surface* surface, const FrameImage& image, const FittedWindow& shown);
+//   unless the surface is new or the picture forgotten.
+bool scale_into_surface(SDL_Surface* surface, const FrameImage& image, const WindowSizes& shown);

@@ -35,9 +35,18 @@ int client_position(int position, int window_extent, int client_extent) {
     return static_cast<int>(static_cast<std::int64_t>(position) * client_extent / window_extent);
 }
 
-bool usable_area(int display, SDL_Rect* area) {
-    return SDL_GetDisplayUsableBounds(std::max(display, 0), area) == 0 && area->w > 0 &&
-           area->h > 0;
+// Where a window with this frame, wanted at `at` on `display`, goes: fitted to
+// that display's usable area, or one to one at `at` where the setting or the
+// kernel keeps it so or the area is unknown.
+SDL_Rect fitted_on(int display, SDL_Point at, int client_width, int client_height,
+                   const Decorations& frame) {
+    SDL_Rect room;
+    if (keeps_one_to_one(client_width, client_height) ||
+        SDL_GetDisplayUsableBounds(std::max(display, 0), &room) != 0 || room.w <= 0 ||
+        room.h <= 0) {
+        return SDL_Rect{at.x, at.y, client_width, client_height};
+    }
+    return fitted_window_rect(at, client_width, client_height, room, frame);
 }
 
 }  // namespace
@@ -66,20 +75,11 @@ SDL_Rect fitted_window_rect(SDL_Point wanted, int client_width, int client_heigh
 
 SDL_Rect opening_window_rect(int x, int y, int client_width, int client_height) {
     const SDL_Point corner{x, y};
-    SDL_Rect room;
-    if (keeps_one_to_one(client_width, client_height) ||
-        !usable_area(SDL_GetPointDisplayIndex(&corner), &room)) {
-        return SDL_Rect{x, y, client_width, client_height};
-    }
-    return fitted_window_rect(corner, client_width, client_height, room, Decorations{0, 0, 0, 0});
+    return fitted_on(SDL_GetPointDisplayIndex(&corner), corner, client_width, client_height,
+                     Decorations{0, 0, 0, 0});
 }
 
 void refit_shown_window(FittedWindow& shown) {
-    SDL_Rect room;
-    if (keeps_one_to_one(shown.client_width, shown.client_height) ||
-        !usable_area(SDL_GetWindowDisplayIndex(shown.window), &room)) {
-        return;
-    }
     Decorations frame{0, 0, 0, 0};
     if (SDL_GetWindowBordersSize(shown.window, &frame.top, &frame.left, &frame.bottom,
                                  &frame.right) != 0) {
@@ -87,8 +87,8 @@ void refit_shown_window(FittedWindow& shown) {
     }
     SDL_Point at{0, 0};
     SDL_GetWindowPosition(shown.window, &at.x, &at.y);
-    const SDL_Rect rect =
-        fitted_window_rect(at, shown.client_width, shown.client_height, room, frame);
+    const SDL_Rect rect = fitted_on(SDL_GetWindowDisplayIndex(shown.window), at, shown.client_width,
+                                    shown.client_height, frame);
     if (rect.w == shown.width && rect.h == shown.height) {
         return;
     }

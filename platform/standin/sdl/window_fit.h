@@ -10,19 +10,18 @@
 
 #include <SDL.h>
 
-// The one SDL window and how it shows the client. Its size is decided when it
-// is fitted (opened, then once more when shown); the present and the pointer
-// mapping both read it here, so the picture lies where presses land.
-struct FittedWindow {
+#include "platform/standin/sdl/scale_kernel.h"
+
+// The one SDL window with the record of its sizes. Its size is decided when it
+// is fitted (opened, then once more when shown); the present, the scaling
+// kernel and the pointer mapping all read it here, so the picture lies where
+// presses land.
+struct FittedWindow : WindowSizes {
     SDL_Window* window;
     Uint32 id;
-    int client_width;
-    int client_height;
-    int width;  // the client's size, or smaller: the window shows it scaled
-    int height;
 };
 
-constexpr bool shows_scaled(const FittedWindow& shown) {
+constexpr bool shows_scaled(const WindowSizes& shown) {
     return shown.width != shown.client_width || shown.height != shown.client_height;
 }
 
