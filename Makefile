@@ -1,7 +1,7 @@
 # Thin wrapper over the CMake presets; see README.md.
 JOBS ?= $(shell nproc)
 
-.PHONY: deps test test-asan bench run windows web run-web bench-web package format lint fuzz
+.PHONY: deps test test-asan test-fresh bench run windows web run-web bench-web package format lint fuzz
 
 deps:
 	scripts/install-deps
@@ -17,6 +17,13 @@ test-asan: deps windows
 	cmake --preset debug-asan
 	cmake --build --preset debug-asan -j $(JOBS)
 	ctest --preset debug-asan -j $(JOBS)
+
+# The README's two commands on a fresh Debian (DEBIAN=12 or 13): a minimal
+# system in a chroot with make and git added and this HEAD cloned; see
+# scripts/test-fresh. The first run downloads everything, later ones reuse it.
+DEBIAN ?= 13
+test-fresh: deps
+	scripts/test-fresh $(DEBIAN)
 
 # The presentation benchmarks need an X display: without one, a private Xvfb.
 # Then the editor's pace in a window on an Xvfb of its own: idle CPU of the
