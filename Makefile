@@ -82,13 +82,15 @@ format: deps
 	$(WEB_SOURCES) | xargs node_modules/.bin/prettier --log-level warn --write
 
 # Every build is configured so the fuzzer's and the browser edition's sources
-# are checked too. Our JavaScript must pass ESLint and be as Prettier writes it.
+# are checked too. Our JavaScript must pass ESLint and be as Prettier writes it,
+# and every npm package must run on Node 18.19 (Ubuntu 24.04, Debian 12).
 lint: deps
 	cmake --preset default
 	cmake --preset web
 	cmake --preset fuzz
 	scripts/lint build/default build/fuzz build/web
 	node_modules/.bin/eslint --max-warnings 0 .
+	node scripts/check-node-engines.mjs
 	$(WEB_SOURCES) | xargs node_modules/.bin/prettier --check --log-level warn
 
 # The message fuzzer (the fuzz preset: clang, libFuzzer, address and
