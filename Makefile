@@ -1,7 +1,7 @@
 # Thin wrapper over the CMake presets; see README.md.
 JOBS ?= $(shell nproc)
 
-.PHONY: deps test test-asan bench run windows web run-web bench-web package format lint fuzz
+.PHONY: deps test test-asan test-fresh bench run windows web run-web bench-web package format lint fuzz
 
 deps:
 	scripts/install-deps
@@ -17,6 +17,13 @@ test-asan: deps windows
 	cmake --preset debug-asan
 	cmake --build --preset debug-asan -j $(JOBS)
 	ctest --preset debug-asan -j $(JOBS)
+
+# The README's two commands on a fresh Debian (DEBIAN=12 or 13): a minimal
+# system in a chroot with make and git added and this HEAD cloned; see
+# scripts/test-fresh. The first run downloads everything, later ones reuse it.
+DEBIAN ?= 13
+test-fresh: deps
+	scripts/test-fresh $(DEBIAN)
 
 # The presentation benchmarks need an X display: without one, a private Xvfb.
 # Then the editor's pace in a window on an Xvfb of its own: idle CPU of the
@@ -75,13 +82,15 @@ format: deps
 	$(WEB_SOURCES) | xargs node_modules/.bin/prettier --log-level warn --write
 
 # Every build is configured so the fuzzer's and the browser edition's sources
-# are checked too. Our JavaScript must pass ESLint and be as Prettier writes it.
+# are checked too. Our JavaScript must pass ESLint and be as Prettier writes it,
+# and every npm package must run on Node 18.19 (Ubuntu 24.04, Debian 12).
 lint: deps
 	cmake --preset default
 	cmake --preset web
 	cmake --preset fuzz
 	scripts/lint build/default build/fuzz build/web
 	node_modules/.bin/eslint --max-warnings 0 .
+	node scripts/check-node-engines.mjs
 	$(WEB_SOURCES) | xargs node_modules/.bin/prettier --check --log-level warn
 
 # The message fuzzer (the fuzz preset: clang, libFuzzer, address and

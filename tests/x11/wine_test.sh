@@ -29,7 +29,7 @@ stop_wine() {
 
 # Starts kestrovan.exe in a fresh prefix and finds its client area on the
 # screen (XH_FRAME_X, XH_FRAME_Y). A fresh prefix takes a few seconds to set
-# up before the window appears, longer on a loaded machine.
+# up, longer on a loaded machine.
 start_editor() {
     xh_require_tools wine wineserver xdotool xwininfo import convert
     xh_start_server 1600x1200x24
@@ -38,11 +38,23 @@ start_editor() {
     # No Mono or Gecko installer prompts, no menu entries in the user's home.
     export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
     trap 'stop_wine; xh_cleanup' EXIT
+    # Debian 12's wine now and then ends a fresh prefix's set-up with no system
+    # DLLs in it ("could not load kernel32.dll"): set the prefix up first, and
+    # once more if that happened, so a failure here is the program's.
+    xh_step "set up a fresh wine prefix"
+    local attempt
+    for attempt in 1 2; do
+        timeout 60 wine wineboot --init >>"$XH_WORK/wineboot.log" 2>&1
+        timeout 30 wineserver -w
+        [[ -f "$WINEPREFIX/drive_c/windows/system32/kernel32.dll" ]] && break
+        [[ $attempt == 1 ]] || xh_fail "wine set up no prefix: $(tail -n 3 "$XH_WORK/wineboot.log")"
+        rm -rf "$WINEPREFIX"
+    done
     mkdir -p "$XH_WORK/run"
     local started=$SECONDS
     xh_start_program "$XH_WORK/run" "$(command -v wine)" "$WINDOWS_EXE"
     xh_wait_window "$TITLE" 60
-    echo "wine: the window showed $((SECONDS - started)) s after the start in a fresh prefix"
+    echo "wine: the window showed $((SECONDS - started)) s after the start"
     xh_locate_frame 20
 }
 
