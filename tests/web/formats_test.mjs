@@ -262,6 +262,10 @@ const groups = {
         HTMLCanvasElement.prototype.getContext = function (type, ...rest) {
           return type.startsWith('webgl') ? null : getContext.call(this, type, ...rest);
         };
+        // A browser that shares all but 3DS files; a failed share, and a cancelled one.
+        navigator.canShare = ({ files }) => !files[0].name.endsWith('.3ds');
+        navigator.share = ({ files: [{ name }] }) =>
+          Promise.reject(new DOMException('No', name.endsWith('stl') ? 'AbortError' : 'DataError'));
       },
     });
     check(
@@ -283,6 +287,17 @@ const groups = {
     const seen = await offers(page);
     await checkSolids(page, seen, { P2: [200, 500], B: [500, 250] }, 'P2 and B dragged', 2);
     await validate(seen.glb.bytes, 'P2 and B dragged');
+    const shared = async (format) => {
+      await page.click(`#download-${format} ~ .share`);
+      await new Promise((resolve) => setTimeout(resolve, 100));
+      return page.$eval('#share-note', (note) => note.textContent);
+    };
+    const offered = await page.$$eval('.share', (buttons) => buttons.map((b) => b.hidden).join());
+    const [failed, cancelled] = [await shared('glb'), await shared('stl')];
+    check(
+      offered === 'true,false,false,false,false' && failed.includes('object.glb') && !cancelled,
+      `share offered ${offered}; failed: '${failed}', cancelled: '${cancelled}'`,
+    );
     // A level axis, its end toward the editor's right up; then one of no
     // length: no solid, object.3ds alone, and the page says why.
     await drag(page, START.A, [150, 700]);
