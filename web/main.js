@@ -58,7 +58,7 @@ function offerSlot(format) {
   });
   item.append(link, ' ', size, ' ', share);
   if (format.note !== undefined) {
-    item.append(Object.assign(document.createElement('p'), { textContent: format.note }));
+    solidNote.after(Object.assign(document.createElement('p'), { textContent: format.note }));
   }
   document.getElementById('offers').append(item);
   const slot = { format, link, size, share, url: null, file: null };

@@ -57,6 +57,8 @@ const MAKERS = {
   obj: ({ millimetres }) => new TextEncoder().encode(new OBJExporter().parse(millimetres)),
 };
 
+export const MAKER_NAMES = Object.keys(MAKERS);
+
 // `positions` (x y z, z up) with each vertex mapped by `place(x, y, z)`.
 function mapped(positions, place) {
   const out = new Float32Array(positions.length);
