@@ -23,8 +23,16 @@ const TURN_TOLERANCE = FACET_TOLERANCE / 2;
 // precision coordinates, so the pieces stay apart in every file.
 const CLEARANCE = 0.025;
 const CLEARANCE_SIDES = 16;
-// Two places of the section's outline nearer than this (millimetres) touch.
-const TOUCHING = 1e-6;
+// Two places of the section's outline nearer than this (millimetres) touch:
+// far below what anyone draws or prints, far above the rounding of single
+// precision coordinates, which would join them in a file.
+const TOUCHING = 1e-3;
+// Corners that stray less than this (millimetres) from the outline without
+// them go: the near-duplicates and slivers where the profile retraces itself,
+// which single precision would fold onto each other.
+const SLIVER = 1e-4;
+// Cuts round touching places, each pass clearing what the last one's left.
+const CLEARING_PASSES = 3;
 // A region thinner on average than this (millimetres) is rounding, not a
 // solid: a profile on the axis, at one point or retracing itself.
 const THINNEST = 1e-4;
@@ -139,21 +147,23 @@ export function makeSolid(points, { CrossSection }) {
   const keep = (object) => (made.push(object), object);
   try {
     const region = keep(new CrossSection([outline], 'NonZero'));
-    let both = keep(region.add(keep(region.mirror([1, 0]))));
-    const touching = touchingPlaces(both.toPolygons());
-    if (touching.length > 0) {
-      both = keep(both.subtract(touching.map(clearing)));
+    let both = keep(keep(region.add(keep(region.mirror([1, 0])))).simplify(SLIVER));
+    for (let pass = 0; pass < CLEARING_PASSES; ++pass) {
+      const touching = touchingPlaces(both.toPolygons());
+      if (touching.length === 0) {
+        break;
+      }
+      both = keep(keep(both.subtract(touching.map(clearing))).simplify(SLIVER));
     }
     const { min, max } = both.bounds();
     if (both.isEmpty() || both.area() <= THINNEST * (max[0] - min[0] + max[1] - min[1])) {
       return null;
     }
     // The side of positive distance is what turns.
-    const half = keep(
-      both.intersect(
-        keep(CrossSection.square([max[0] + 1, max[1] - min[1] + 2]).translate([0, min[1] - 1])),
-      ),
+    const side = keep(
+      CrossSection.square([max[0] + 1, max[1] - min[1] + 2]).translate([0, min[1] - 1]),
     );
+    const half = keep(keep(both.intersect(side)).simplify(SLIVER));
     const pieces = half.decompose();
     made.push(...pieces);
     const solid = keep(half.revolve(segmentsFor(max[0])));

@@ -8,8 +8,9 @@
 //               has object.3ds offered alone
 //   valid_glb_and_held_tab
 //               the validator finds no errors in object.glb; the start scene
-//               crosses the axis and a profile folded back over its end's
-//               cap, and each is manifold pieces all the same; a held Tab
+//               crosses the axis, a profile folds back over its end's cap,
+//               another retraces a line across the axis, and each is
+//               manifold pieces all the same; a held Tab
 //               replaces all five offers together; a profile without area
 //               has object.3ds offered alone
 import { Box3, BufferAttribute, BufferGeometry, Mesh, Vector3 } from 'three';
@@ -362,15 +363,24 @@ const groups = {
     await page.keyboard.press('Tab');
     await checkExports(page, 6);
     await checkSolids(page, await offers(page), { P2: [700, 700] }, 'folded back', 2);
-    // Every control point on one pixel of the axis: no area, no solid.
-    for (const point of ['P0', 'P1', 'P2', 'P3']) {
-      await drag(page, point === 'P2' ? [700, 700] : START[point], [250, 250]);
+    // A straight profile that runs across the axis and back over itself.
+    const retraced = { P0: [150, 300], P1: [550, 300], P3: [450, 300], P2: [50, 300] };
+    for (const [point, to] of Object.entries(retraced)) {
+      await drag(page, point === 'P2' ? [700, 700] : START[point], to);
     }
     await page.keyboard.press('Tab');
     await checkExports(page, 7);
+    await checkSolids(page, await offers(page), retraced, 'retraced', 2);
+    // Every control point on one pixel of the axis: no area, no solid. Each
+    // is taken below the line along its middle row.
+    for (const [x, y] of Object.values(retraced)) {
+      await drag(page, [x, y + 2], [250, 250]);
+    }
+    await page.keyboard.press('Tab');
+    await checkExports(page, 8);
     const point = await offers(page);
     check(
-      point['3ds'].export === '7' && ['3mf', 'glb', 'stl', 'obj'].every((f) => point[f].hidden),
+      point['3ds'].export === '8' && ['3mf', 'glb', 'stl', 'obj'].every((f) => point[f].hidden),
       `a profile without area: ${JSON.stringify(Object.values(point).map((o) => o.hidden))}`,
     );
     check((await solidNote(page)).includes('no area'), 'the page does not say why only object.3ds');
