@@ -39,7 +39,8 @@ shareNote.setAttribute('role', 'status');
 document.getElementById('offers').after(shareNote);
 
 // An offered file, one of FORMATS: its link (an <a download>), the size
-// beside it and, where the browser shares files, its share button.
+// beside it and, where the browser can share that file, its share button;
+// and what the page says of the format, if anything, under the offers.
 function offerSlot(format) {
   const item = document.createElement('li');
   const link = Object.assign(document.createElement('a'), {
@@ -176,8 +177,8 @@ function replaceOffer(slot, bytes, name = slot.format.file) {
     slot.url = null;
   }
   slot.link.hidden = bytes === null;
-  slot.share.hidden = true;
   if (bytes === null) {
+    slot.share.hidden = true;
     slot.link.removeAttribute('href');
     slot.size.textContent = '';
     slot.file = null;
