@@ -7,9 +7,9 @@
 //   - main.js with the program's kestrovan.js: all the editor needs to start,
 //     with the wasm beside it (its name is passed to the program);
 //   - solid.js, the 3D view and the other formats with exactly the parts of
-//     three.js they use, split off as a chunk that main.js loads later;
-//   - manifold-3d's loader, a chunk of its own that solid_mesh.js loads at
-//     the first export, with its wasm beside it;
+//     three.js they use and the geometry library's loader, split off as a
+//     chunk that main.js loads once the editor runs (the service worker
+//     precaches it then too), with the library's wasm beside it;
 //   - style.css.
 // Each is named NAME-HASH.EXT after its contents, so a host may let browsers
 // keep it for good; index.html is written with those names. Beside them, under
@@ -101,7 +101,7 @@ const preload = `<link rel="preload" href="${path.relative(siteDir, wasm)}" as="
 // The page asks again for a chunk that failed to load under another address
 // made from its name here (main.js says why).
 const chunks = Object.keys(result.metafile.outputs)
-  .map((output) => path.basename(output).match(/^(solid|manifold)-[A-Z0-9]{8}\.js$/))
+  .map((output) => path.basename(output).match(/^(solid)-[A-Z0-9]{8}\.js$/))
   .filter((match) => match !== null)
   .map(([file, name]) => `<meta name="chunk-${name}" content="${file}" />\n    `);
 html = `${html.slice(0, script)}${chunks.join('')}${preload}\n    ${html.slice(script)}`;

@@ -1,6 +1,6 @@
 // The files the page offers for every export, in the order it lists them:
-// the program's own object.3ds, byte for byte, and the closed solid it sweeps
-// in the formats other tools take, each made by the maker of that name in
+// the program's own object.3ds, byte for byte, and the solid as drawn in the
+// formats other tools take, each made by the maker of that name in
 // solid_files.js. A new format is one entry here and its maker there; the
 // page's links and messages and the tests all come from this table.
 export const FORMATS = [
@@ -9,6 +9,14 @@ export const FORMATS = [
     file: 'object.3ds',
     title: 'The program\u2019s own file, a 3D Studio mesh: any 3DS importer, Blender',
     maker: null,
+    // What the page says of it, once: it is not the solid the others hold.
+    note: 'object.3ds is the program\u2019s own file: the profile turned about a line through the editor\u2019s corner parallel to the axis, as the program has always written it.',
+  },
+  {
+    id: 'download-3mf',
+    file: 'object.3mf',
+    title: '3MF in millimetres, +Z up: slicers for 3D printing (PrusaSlicer, Cura, Bambu Studio)',
+    maker: '3mf',
   },
   {
     id: 'download-glb',
@@ -25,7 +33,7 @@ export const FORMATS = [
   {
     id: 'download-obj',
     file: 'object.obj',
-    title: 'Wavefront OBJ in millimetres, +Y up: slicers, Blender and most 3D tools',
+    title: 'Wavefront OBJ in millimetres, +Y up: Blender, three.js and most 3D tools',
     maker: 'obj',
   },
 ];

@@ -1,7 +1,7 @@
 // Starts the editor (the program built to WebAssembly) and shows what it
 // tells the page: its caption, its state, its messages and each exported file,
-// offered as object.3ds and as the closed solid it sweeps in three other
-// formats, with the solid's size.
+// offered as object.3ds and as the solid as drawn in four other formats, with
+// the solid's size.
 // Scripts and tests read the state from <body>: data-state (loading, running,
 // ended, failed), data-exit-code once the program has ended, data-exports;
 // each offered link's data-export names the export it holds;
@@ -18,7 +18,6 @@ import { createPointFields } from './point_fields.js';
 import { START_POINTS, readScenePoints, visiblePixel } from './scene_points.js';
 // The wasm's name in the built site, which changes with its contents.
 import wasmFile from './kestrovan.wasm';
-import manifoldWasm from 'manifold-3d/manifold.wasm';
 
 const body = document.body;
 const editor = document.getElementById('editor');
@@ -34,12 +33,17 @@ const keyButtons = { Tab: 'press-tab', Escape: 'press-escape' };
 const wasmUrl = new URL(wasmFile, import.meta.url).href;
 const locateFile = (file, prefix) => (file.endsWith('.wasm') ? wasmUrl : prefix + file);
 
-// Phones and tablets can hand a file to another app (a slicer, say).
-const canShareFiles =
-  navigator.canShare?.({ files: [new File([new Uint8Array(1)], 'probe.bin')] }) ?? false;
+// Phones and tablets can hand a file to another app (a slicer, say). What
+// they can share depends on the file's kind, so each offered file is asked
+// about. A share that fails is said here; one the user cancels is not.
+const canShare = (file) => navigator.canShare?.({ files: [file] }) ?? false;
+const shareNote = Object.assign(document.createElement('p'), { id: 'share-note' });
+shareNote.setAttribute('role', 'status');
+document.getElementById('offers').after(shareNote);
 
 // An offered file, one of FORMATS: its link (an <a download>), the size
-// beside it and, where the browser shares files, its share button.
+// beside it and, where the browser can share that file, its share button;
+// and what the page says of the format, if anything, under the offers.
 function offerSlot(format) {
   const item = document.createElement('li');
   const link = Object.assign(document.createElement('a'), {
@@ -57,10 +61,19 @@ function offerSlot(format) {
     textContent: 'Share',
   });
   item.append(link, ' ', size, ' ', share);
+  if (format.note !== undefined) {
+    solidNote.after(Object.assign(document.createElement('p'), { textContent: format.note }));
+  }
   document.getElementById('offers').append(item);
   const slot = { format, link, size, share, url: null, file: null };
   share.addEventListener('click', () => {
-    navigator.share({ files: [slot.file], title: slot.file.name }).catch(() => {});
+    const { name } = slot.file;
+    shareNote.textContent = '';
+    navigator.share({ files: [slot.file], title: name }).catch((error) => {
+      if (error.name !== 'AbortError') {
+        shareNote.textContent = `${name} could not be shared: ${error.message}`;
+      }
+    });
   });
   return slot;
 }
@@ -90,13 +103,13 @@ function whenWanted(name, firstImport) {
   };
 }
 
-// The 3D view and the other formats come as one chunk, fetched once the
-// editor runs (or at the first export, should that come first; or once it
-// has ended, should it never run). Until the chunk is there the view says so.
-// The geometry library the solid is made with (Manifold, about 510 KiB with
-// its loader, 200 KiB compressed) comes later still, at the first export.
-// Both are additions: without them the editor runs and object.3ds is offered
-// all the same.
+// The 3D view, the other formats and the geometry library that makes the
+// solid (Manifold, about 510 KiB with its loader, 200 KiB compressed) come as
+// one chunk, fetched once the editor runs (or at the first export, should
+// that come first; or once it has ended, should it never run), the moment
+// the service worker would fetch them for its cache anyway. Until the chunk
+// is there the view says so. It is an addition: without it the editor runs
+// and object.3ds is offered all the same.
 const previewNote = document.getElementById('preview-note');
 const previewHint = [...previewNote.childNodes];
 previewNote.textContent = 'The 3D view is loading\u2026';
@@ -118,23 +131,6 @@ function loadSolidTools() {
       });
   }
   return tools;
-}
-const manifoldChunk = whenWanted('manifold', () => import('manifold-3d'));
-let geometryLibrary = null;
-function loadGeometryLibrary() {
-  if (geometryLibrary === null) {
-    geometryLibrary = manifoldChunk().then(async ({ default: start }) => {
-      const manifold = await start({
-        locateFile: () => new URL(manifoldWasm, import.meta.url).href,
-      });
-      manifold.setup();
-      return manifold;
-    });
-    geometryLibrary.catch(() => {
-      geometryLibrary = null;
-    });
-  }
-  return geometryLibrary;
 }
 
 let exports = 0;
@@ -229,8 +225,8 @@ function replaceOffer(slot, bytes, name = slot.format.file) {
     slot.url = null;
   }
   slot.link.hidden = bytes === null;
-  slot.share.hidden = bytes === null || !canShareFiles;
   if (bytes === null) {
+    slot.share.hidden = true;
     slot.link.removeAttribute('href');
     slot.size.textContent = '';
     slot.file = null;
@@ -240,6 +236,7 @@ function replaceOffer(slot, bytes, name = slot.format.file) {
   slot.file = new File([bytes], name, { type: 'application/octet-stream' });
   slot.url = URL.createObjectURL(slot.file);
   slot.link.href = slot.url;
+  slot.share.hidden = !canShare(slot.file);
   slot.link.dataset.export = String(exports);
   slot.size.textContent = `(${bytes.length.toLocaleString('en')} bytes)`;
 }
@@ -267,7 +264,8 @@ function offer(name, bytes, made) {
   solidNote.textContent =
     made.files === null
       ? (made.reason ?? NO_SOLID)
-      : `The solid is ${millimetres(made.height)} tall and ${millimetres(made.width)} wide.`;
+      : `The solid is ${millimetres(made.height)} tall and ${millimetres(made.width)} wide` +
+        (made.pieces > 1 ? `, in ${made.pieces} separate pieces.` : '.');
   // Named for what it shows, with plain spaces (a name is heard, not wrapped).
   previewCanvas.setAttribute(
     'aria-label',
@@ -285,15 +283,17 @@ function offer(name, bytes, made) {
 }
 
 // Exports are offered one by one in the order they came, each once its other
-// formats are made, so the four offers always describe the same export.
+// formats are made, so the offers always describe the same export: the
+// solid of the six points as the frame before the Tab showed them.
 let offering = Promise.resolve();
 function offerExport(name, bytes) {
   const tools = loadSolidTools();
+  const points = scenePoints;
   offering = offering
     .then(async () => {
       const makers = SOLID_FORMATS.map((format) => format.maker);
-      const made = await Promise.all([tools, loadGeometryLibrary()])
-        .then(([module, manifold]) => module.solidFiles(bytes, makers, manifold))
+      const made = await tools
+        .then((module) => module.solidFiles(points, makers))
         .catch((error) => ({
           files: null,
           reason: `${SOLID_FILE_NAMES} could not be made: ${error.message}`,

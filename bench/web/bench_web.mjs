@@ -18,6 +18,9 @@
 //   - during a drag with input as fast as DevTools sends it: passes per
 //     second, and how many display frames that brought input showed a new
 //     picture (goal: all)
+//   - from a Tab to the files offered and the 3D view showing the solid, for
+//     the start scene and a vase 1280 pixels wide (goal <= 150 ms), median
+//     of EXPORTS, with the solid's triangles
 // then the same idle figures for Firefox ESR in a window on a private Xvfb
 // (goal <= 0.08; skipped when /usr/bin/firefox-esr is missing), with its X
 // server's, and from the
@@ -31,7 +34,14 @@ import fs from 'node:fs';
 import path from 'node:path';
 import { promisify } from 'node:util';
 
-import { openPage, pacedTouch, startBrowser, waitForState } from '../../harness/browser.mjs';
+import {
+  START,
+  drag as dragPoint,
+  openPage,
+  pacedTouch,
+  startBrowser,
+  waitForState,
+} from '../../harness/browser.mjs';
 
 const [webBuild, nativeBench] = process.argv.slice(2);
 if (!webBuild || !nativeBench) {
@@ -43,6 +53,17 @@ const SETTLE_MS = 2000;
 const LATENCY_MOVES = 240;
 const DRAG_MS = 3000;
 const FIREFOX = '/usr/bin/firefox-esr';
+const EXPORTS = 5;
+// A vase about a vertical axis through the editor's middle, its foot as wide
+// as the editor: where each point is dragged, in order, from the start scene.
+const VASE = [
+  ['A', [640, 20]],
+  ['B', [640, 1000]],
+  ['P0', [1279, 990]],
+  ['P1', [700, 800]],
+  ['P2', [1150, 250]],
+  ['P3', [900, 30]],
+];
 // P2 starts at (500, 90); its square covers columns 495..499, rows 88..92.
 const GRAB = [497, 90];
 
@@ -241,6 +262,41 @@ async function measureDrag(page, box) {
 
 // ---- Chromium ----------------------------------------------------------------------------
 
+// Milliseconds from a Tab to both the files offered and the 3D view showing
+// the solid, median of EXPORTS, and the solid's triangles.
+async function measureExports(page) {
+  await page.waitForFunction(
+    () => !/loading/.test(document.getElementById('preview-note').textContent),
+  );
+  const times = [];
+  for (let i = 0; i < EXPORTS; ++i) {
+    await page.evaluate(() => {
+      const marks = {};
+      window.exportMarks = marks;
+      window.addEventListener('keydown', () => (marks.tab = performance.now()), {
+        capture: true,
+        once: true,
+      });
+      const stamp = (element, attribute, key) =>
+        new MutationObserver((_, observer) => {
+          marks[key] = performance.now();
+          observer.disconnect();
+        }).observe(element, { attributes: true, attributeFilter: [attribute] });
+      stamp(document.body, 'data-exports', 'files');
+      stamp(document.getElementById('preview'), 'data-shown', 'view');
+    });
+    await page.keyboard.press('Tab');
+    await page.waitForFunction(() => window.exportMarks.files && window.exportMarks.view);
+    const { tab, files, view } = await page.evaluate(() => window.exportMarks);
+    times.push(Math.max(files, view) - tab);
+  }
+  const triangles = await page.evaluate(async () => {
+    const stl = await fetch(document.getElementById('download-stl').href);
+    return ((await stl.arrayBuffer()).byteLength - 84) / 50;
+  });
+  return { ms: percentile(times, 0.5), first: times[0], triangles };
+}
+
 async function chromiumFigures() {
   // Cross-origin isolation gives performance.now() 5 us steps instead of 100 us.
   const session = await startBrowser(path.resolve(webBuild), {
@@ -282,13 +338,25 @@ async function chromiumFigures() {
     );
     await touched.close();
 
+    const exporting = await openPage(session.browser, `${session.url}site/`);
+    await waitForState(exporting, 'running');
+    const startExport = await measureExports(exporting);
+    for (const [point, to] of VASE) {
+      await dragPoint(exporting, START[point], to);
+    }
+    const vaseExport = await measureExports(exporting);
+    await exporting.close();
+
     const bench = await openPage(session.browser, `${session.url}bench/web/bench.html`);
     await bench.waitForFunction(() => window.benchResult !== undefined, { timeout: 120000 });
     const wasm = await bench.evaluate(() => ({
       ...window.benchResult,
       isolated: window.crossOriginIsolated,
     }));
-    return { empty, visible, hidden, hiddenState: state, latency, fingerLatency, drag, wasm };
+    return {
+      ...{ empty, visible, hidden, hiddenState: state, latency, fingerLatency, drag, wasm },
+      exports: { 'the start scene': startExport, 'a vase 1280 px wide': vaseExport },
+    };
   } finally {
     await session.close();
   }
@@ -335,7 +403,7 @@ const nativeMs = median.real_time * toMs[median.time_unit];
 
 const verdict = (ok) => (ok ? 'meets the goal' : 'MISSES the goal');
 const f = (value, digits = 3) => value.toFixed(digits);
-const { empty, visible, hidden, latency, fingerLatency, drag, wasm } = chromium;
+const { empty, visible, hidden, latency, fingerLatency, drag, wasm, exports } = chromium;
 const rests = (passes) =>
   `${f(passes, 1)} passes/s (expected 0: ${passes === 0 ? 'rests' : 'MISSES it'})`;
 const latencyFigures = (moves, what) => {
@@ -359,6 +427,11 @@ console.log(latencyFigures(fingerLatency, "a finger's move to present"));
 console.log(
   `drag, input as fast as sent:  ${f(drag.passes, 1)} passes/s, ${f(drag.updates, 1)} new pictures/s over ${drag.frames} display frames; ${drag.shown} of the ${drag.withInput} frames with input showed a new picture   (goal: all, ${verdict(drag.shown === drag.withInput)})`,
 );
+for (const [scene, { ms, first, triangles }] of Object.entries(exports)) {
+  console.log(
+    `Tab to files and 3D view, ${scene}: ${f(ms, 1)} ms median of ${EXPORTS} (the first ${f(first, 1)}), ${triangles} triangles   (goal <= 150: ${verdict(ms <= 150)})`,
+  );
+}
 if (firefox === null) {
   console.log(`Firefox ESR idle:             skipped (no ${FIREFOX})`);
 } else {
