@@ -61,11 +61,12 @@ function offerSlot(format) {
     textContent: 'Share',
   });
   item.append(link, ' ', size, ' ', share);
-  if (format.note !== undefined) {
-    solidNote.after(Object.assign(document.createElement('p'), { textContent: format.note }));
-  }
+  // Said once the file is offered, so the page before an export stays short.
+  const note = Object.assign(document.createElement('p'), { textContent: format.note ?? '' });
+  note.hidden = true;
+  solidNote.after(note);
   document.getElementById('offers').append(item);
-  const slot = { format, link, size, share, url: null, file: null };
+  const slot = { format, link, size, share, note, url: null, file: null };
   share.addEventListener('click', () => {
     const { name } = slot.file;
     shareNote.textContent = '';
@@ -225,6 +226,7 @@ function replaceOffer(slot, bytes, name = slot.format.file) {
     slot.url = null;
   }
   slot.link.hidden = bytes === null;
+  slot.note.hidden = bytes === null || slot.format.note === undefined;
   if (bytes === null) {
     slot.share.hidden = true;
     slot.link.removeAttribute('href');
