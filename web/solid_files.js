@@ -4,7 +4,7 @@
 // (object.glb: metres, +Y up, as glTF requires), binary STL (object.stl:
 // millimetres, +Z up, as slicers read it) and OBJ (object.obj: millimetres,
 // +Y up, as Blender and three.js read it), and as 3MF (object.3mf:
-// millimetres, +Z up, as its core specification defines them) with
+// millimetres, +Z up, as the 3MF format defines them) with
 // @jscadui/3mf-export's model and fflate's zip. Nothing here draws, so the
 // files are made wherever the page runs, with or without WebGL.
 import { BufferAttribute, BufferGeometry, Mesh, MeshStandardMaterial } from 'three';
